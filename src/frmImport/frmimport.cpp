@@ -1,0 +1,313 @@
+#include "frmimport.h"
+
+#include "itemgrid.h"
+#include "picklist.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QShowEvent>
+#include <QToolButton>
+
+namespace {
+
+// Every place and size in the window, in pixels of its client area.
+namespace Layout {
+constexpr QSize ClientSize {713, 571};
+constexpr QRect Label1 {16, 8, 657, 41};
+constexpr QRect cmdAdd {8, 64, 75, 40};
+constexpr QRect cmdUpdate {83, 64, 75, 40};
+constexpr QRect cmdDelete {158, 64, 75, 40};
+constexpr QRect cmdOpen {288, 64, 75, 40};
+constexpr QRect cmdSave {376, 64, 75, 40};
+constexpr QRect DataGrid1 {8, 112, 697, 425};
+constexpr QRect lstGroups {168, 150, 73, 32};
+constexpr QRect lstStore {392, 150, 73, 32};
+constexpr QRect lstItemType {280, 150, 73, 47};
+constexpr QRect lstAisleNo {480, 152, 73, 32};
+constexpr int FirstColumnWidth = 150;
+constexpr int OtherColumnWidth = 100;
+} // namespace Layout
+
+const QColor PaleYellow {0xFF, 0xFF, 0xC0};
+
+QFont gridFont()
+{
+    QFont font(QStringLiteral("Arial Black"));
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+void setBackground(QWidget *widget, QPalette::ColorRole role)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(role, PaleYellow);
+    widget->setPalette(palette);
+}
+
+QToolButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+    const QString &icon, const QString &toolTip, const QRect &place)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QLatin1StringView(name));
+    button->setText(caption);
+    button->setIcon(QIcon(icon));
+    button->setIconSize({16, 16});
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setToolTip(toolTip);
+    button->setGeometry(place);
+    button->setAutoFillBackground(true);
+    setBackground(button, QPalette::Button);
+    return button;
+}
+
+PickList *makePickList(QWidget *parent, const char *name, const QRect &place)
+{
+    auto *list = new PickList(parent);
+    list->setObjectName(QLatin1StringView(name));
+    list->setGeometry(place);
+    list->setFont(gridFont());
+    setBackground(list, QPalette::Base);
+    list->hide();
+    return list;
+}
+
+} // namespace
+
+frmImport::frmImport(QWidget *parent)
+    : QWidget(parent)
+    , m_runDialog([](QDialog &dialog) { return dialog.exec(); })
+{
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QStringLiteral("Pantrovo Importer"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/pantrovo-importer.png")));
+    setFixedSize(Layout::ClientSize);
+    // A small default font, so that the captions fit the 75-pixel buttons and the
+    // explanation fits its label.
+    QFont windowFont = font();
+    windowFont.setPointSizeF(8);
+    setFont(windowFont);
+
+    // Created in the design's order, so that the pick lists, made first, are raised above the
+    // grid explicitly below.
+    lstAisleNo = makePickList(this, "lstAisleNo", Layout::lstAisleNo);
+    cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("&Open File"),
+        QStringLiteral(":/icons/open.png"),
+        QStringLiteral("Append the items of a CSV file to the grid"), Layout::cmdOpen);
+    lstItemType = makePickList(this, "lstItemType", Layout::lstItemType);
+    lstItemType->setEntries(
+        {QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")});
+    lstStore = makePickList(this, "lstStore", Layout::lstStore);
+    lstGroups = makePickList(this, "lstGroups", Layout::lstGroups);
+    CommonDialog1 = new QFileDialog(this);
+    CommonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+    cmdSave = makeButton(this, "cmdSave", QStringLiteral("&Save File"),
+        QStringLiteral(":/icons/save.png"),
+        QStringLiteral("Export the data to a CSV file for import to Pantrovo"), Layout::cmdSave);
+    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("&Add Row"),
+        QStringLiteral(":/icons/add.png"), QStringLiteral("Add a new item row"), Layout::cmdAdd);
+    cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("&Delete Row"),
+        QStringLiteral(":/icons/delete.png"), QStringLiteral("Delete the item row"),
+        Layout::cmdDelete);
+    QFont deleteFont(QStringLiteral("Arial"));
+    deleteFont.setPointSizeF(8.25);
+    deleteFont.setWeight(QFont::Normal);
+    cmdDelete->setFont(deleteFont);
+    cmdUpdate = makeButton(this, "cmdUpdate", QStringLiteral("&Update Row"),
+        QStringLiteral(":/icons/save.png"), QStringLiteral("Update the item row"),
+        Layout::cmdUpdate);
+    DataGrid1 = new ItemGrid(this);
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    DataGrid1->setGeometry(Layout::DataGrid1);
+    DataGrid1->setFont(gridFont());
+    DataGrid1->horizontalHeader()->setFont(gridFont());
+    setBackground(DataGrid1, QPalette::Base);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(Layout::Label1);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setText(QStringLiteral(
+        "If you have many items to create for Pantrovo, this importer will allow you to enter "
+        "the items quickly using your PC, and then it will generate a CSV file. Copy the CSV "
+        "file to your PDA device, and then use the Import facility to import the CSV file "
+        "into your selected list."));
+
+    cmdAdd->setEnabled(false);
+    cmdUpdate->setEnabled(false);
+
+    for (PickList *list : {lstGroups, lstStore, lstItemType, lstAisleNo})
+        list->raise();
+
+    setTabOrder(DataGrid1, cmdUpdate);
+    setTabOrder(cmdUpdate, cmdDelete);
+    setTabOrder(cmdDelete, cmdAdd);
+    setTabOrder(cmdAdd, cmdSave);
+    setTabOrder(cmdSave, cmdOpen);
+
+    connect(cmdAdd, &QToolButton::clicked, this, &frmImport::cmdAdd_Click);
+    connect(cmdUpdate, &QToolButton::clicked, this, &frmImport::cmdUpdate_Click);
+    connect(cmdDelete, &QToolButton::clicked, this, &frmImport::cmdDelete_Click);
+    connect(cmdOpen, &QToolButton::clicked, this, &frmImport::cmdOpen_Click);
+    connect(cmdSave, &QToolButton::clicked, this, &frmImport::cmdSave_Click);
+    connect(DataGrid1, &ItemGrid::Change, this, &frmImport::DataGrid1_Change);
+
+    Form_Load();
+}
+
+frmImport::~frmImport()
+{
+    // The grid goes before the table it shows, and its open cell editor with it, while the
+    // window can still take the editor's last text.
+    disconnect(DataGrid1, nullptr, this, nullptr);
+    delete DataGrid1;
+}
+
+void frmImport::setDialogRunner(DialogRunner runner)
+{
+    m_runDialog = std::move(runner);
+}
+
+void frmImport::Form_Load()
+{
+    DataGrid1->setModel(&rsItems);
+    connect(DataGrid1, &ItemGrid::RowColChange, this, &frmImport::gridCurrentChanged);
+    connect(&rsItems, &ItemTable::cursorMoved, this, &frmImport::showCursorInGrid);
+}
+
+void frmImport::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Qt reports activation again after every dialog; the sheet is set up once.
+    if (!m_activated) {
+        m_activated = true;
+        Form_Activate();
+    }
+}
+
+void frmImport::Form_Activate()
+{
+    DataGrid1->setColumnWidth(0, Layout::FirstColumnWidth);
+    for (int column = 1; column < ItemTable::FieldCount; ++column)
+        DataGrid1->setColumnWidth(column, Layout::OtherColumnWidth);
+    DataGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    alignPickLists();
+    cmdAdd_Click();
+    DataGrid1->setFocus();
+}
+
+void frmImport::alignPickList(PickList *list, int column)
+{
+    list->move(DataGrid1->x() + DataGrid1->columnLeft(column) + DataGrid1->columnWidth(column)
+            - list->width(),
+        list->y());
+}
+
+void frmImport::alignPickLists()
+{
+    alignPickList(lstGroups, 1);
+    alignPickList(lstStore, 4);
+    alignPickList(lstItemType, 3);
+    alignPickList(lstAisleNo, 5);
+}
+
+// The one place where the table's cursor becomes the grid's current cell.
+void frmImport::showCursorInGrid()
+{
+    const int row = rsItems.currentRow();
+    QItemSelectionModel *selection = DataGrid1->selectionModel();
+    if (row < 0) {
+        selection->setCurrentIndex({}, QItemSelectionModel::Clear);
+        return;
+    }
+    const QModelIndex cell = rsItems.index(row, std::max(DataGrid1->currentColumn(), 0));
+    selection->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
+    DataGrid1->scrollTo(cell);
+}
+
+// ...and the one place where the grid's current cell, moved by the user, moves the cursor.
+void frmImport::gridCurrentChanged(const QModelIndex &current)
+{
+    if (!rsItems.isChangingRows() && current.isValid())
+        rsItems.Move(current.row());
+}
+
+void frmImport::setEditingState()
+{
+    cmdUpdate->setEnabled(true);
+    cmdAdd->setEnabled(false);
+    cmdDelete->setEnabled(false);
+}
+
+void frmImport::DataGrid1_Change()
+{
+    setEditingState();
+}
+
+void frmImport::cmdAdd_Click()
+{
+    rsItems.MoveLast();
+    cmdUpdate->setEnabled(false);
+    cmdDelete->setEnabled(false);
+    rsItems.AddNew();
+    DataGrid1->setCurrentColumn(0);
+    DataGrid1->setFocus();
+    AddingRow = true;
+}
+
+void frmImport::cmdUpdate_Click()
+{
+    static const QString group = QStringLiteral("Group");
+    static const QString store = QStringLiteral("Store");
+    static const QString aisleNo = QStringLiteral("Aisle No");
+    static const QString itemType = QStringLiteral("Item Type");
+    static const QStringList itemTypes {
+        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
+
+    Groups.remember(rsItems, group);
+    Stores.remember(rsItems, store);
+    AisleNos.remember(rsItems, aisleNo);
+    // With no current row the read fails and so does the write: no row changes.
+    const std::optional<QString> type = rsItems.fieldValue(itemType);
+    if (!type || type->isNull() || !itemTypes.contains(*type, Qt::CaseSensitive))
+        rsItems.setFieldValue(itemType, itemTypes.first());
+    rsItems.Update();
+    cmdAdd->setEnabled(true);
+    cmdDelete->setEnabled(true);
+    if (AddingRow)
+        cmdAdd_Click();
+    AddingRow = false;
+}
+
+void frmImport::cmdDelete_Click()
+{
+    if (!rsItems.Delete()) {
+        showError(tr("There is no current row to delete. Click a cell of the row you want to "
+                     "delete, then click Delete Row."));
+        return;
+    }
+    if (!rsItems.MoveNext()) {
+        showError(tr("The row was deleted, but no new row could be offered."));
+        return;
+    }
+    cmdAdd_Click();
+}
+
+void frmImport::cmdOpen_Click() { }
+
+void frmImport::cmdSave_Click() { }
+
+int frmImport::runDialog(QDialog &dialog)
+{
+    return m_runDialog(dialog);
+}
+
+void frmImport::showError(const QString &text)
+{
+    QMessageBox box(
+        QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    runDialog(box);
+}

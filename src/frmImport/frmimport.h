@@ -1,0 +1,83 @@
+#pragma once
+
+#include "itemtable.h"
+#include "valuelist.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class ItemGrid;
+class QDialog;
+class QFileDialog;
+class QLabel;
+class PickList;
+class QToolButton;
+
+// The program's one window: the item grid, the row and file commands, and the pick lists that
+// pop up under the grid's current row.
+class frmImport : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Runs a modal dialog (the file dialog or a message box) and returns its result. Tests
+    // replace it to answer in place of the user; by default it is QDialog::exec().
+    using DialogRunner = std::function<int(QDialog &)>;
+
+    explicit frmImport(QWidget *parent = nullptr);
+    ~frmImport() override;
+
+    void setDialogRunner(DialogRunner runner);
+
+    const ItemTable &items() const { return rsItems; }
+    ItemTable &items() { return rsItems; }
+    const ValueList &groups() const { return Groups; }
+    const ValueList &stores() const { return Stores; }
+    const ValueList &aisleNumbers() const { return AisleNos; }
+    bool isAddingRow() const { return AddingRow; }
+
+    // The row commands as the buttons run them; Add Row also runs from code.
+    void cmdAdd_Click();
+    void cmdUpdate_Click();
+    void cmdDelete_Click();
+    void cmdOpen_Click();
+    void cmdSave_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Activate();
+    void alignPickList(PickList *list, int column);
+    void alignPickLists();
+    void showCursorInGrid();
+    void gridCurrentChanged(const QModelIndex &current);
+    void DataGrid1_Change();
+    void setEditingState();
+    int runDialog(QDialog &dialog);
+    void showError(const QString &text);
+
+    ItemTable rsItems;
+    ValueList Groups;
+    ValueList Stores;
+    ValueList AisleNos;
+    bool AddingRow = false;
+
+    QLabel *Label1;
+    QToolButton *cmdAdd;
+    QToolButton *cmdUpdate;
+    QToolButton *cmdDelete;
+    QToolButton *cmdOpen;
+    QToolButton *cmdSave;
+    ItemGrid *DataGrid1;
+    PickList *lstGroups;
+    PickList *lstStore;
+    PickList *lstItemType;
+    PickList *lstAisleNo;
+    QFileDialog *CommonDialog1;
+
+    DialogRunner m_runDialog;
+    bool m_activated = false;
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "itemrow.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+// The in-memory item table: rows of six text fields in insertion order, with a cursor on at
+// most one current row, in the manner of a record set. At most one row is pending (begun by
+// AddNew or changed since it was last committed); any cursor move commits it.
+//
+// The table is also the grid's item model, so that the grid shows every row, including a
+// pending one, and edits reach the table directly. A failed operation returns false (or no
+// value) and leaves the table as it was; the caller decides what a failure means.
+class ItemTable : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int FieldCount = ItemRow::FieldCount;
+    static const QStringList &fieldNames();
+    // The index of a field by its exact name, or -1.
+    static int fieldIndex(QStringView name);
+
+    explicit ItemTable(QObject *parent = nullptr);
+
+    void AddNew();
+    bool Update();
+    bool Delete();
+    bool MoveFirst();
+    bool MoveLast();
+    bool MoveNext();
+    // Makes the given row current, as a click on it in the grid does.
+    bool Move(int row);
+    int RecordCount() const;
+    // From the current row on, up to `rowCount` rows, each row's fields joined by
+    // `columnSeparator` and followed by `rowSeparator`, absent fields as `nullText`. Leaves the
+    // cursor after the last row returned. Fails with no current row.
+    std::optional<QString> GetString(
+        int rowCount, QStringView columnSeparator, QStringView rowSeparator, QStringView nullText);
+
+    // A field of the current row: no value when there is no current row or no such field; a
+    // null QString when the field is absent.
+    std::optional<QString> fieldValue(int field) const;
+    std::optional<QString> fieldValue(QStringView name) const;
+    // Sets a field of the current row, which becomes pending. A null QString makes it absent.
+    bool setFieldValue(int field, const QString &value);
+    bool setFieldValue(QStringView name, const QString &value);
+
+    // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
+    // ends on the last of them, nothing is pending. The grid hears of them in one notification.
+    void appendRows(std::span<ItemRow> rows);
+    void reserve(std::size_t rowCount) { m_rows.reserve(rowCount); }
+
+    // The current row's index, or -1 when there is none.
+    int currentRow() const { return hasCurrentRow() ? m_cursor : -1; }
+    bool hasCurrentRow() const;
+    bool isPending() const { return m_pending != Pending::None; }
+    int size() const { return int(m_rows.size()); }
+    const ItemRow &row(int index) const { return m_rows[std::size_t(index)]; }
+    // True while rows are being inserted or removed: a grid that moves its current cell in
+    // response must not move the cursor, which the operation itself places afterwards.
+    bool isChangingRows() const { return m_changingRows; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(
+        int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+Q_SIGNALS:
+    // The cursor moved to another row, or to no row.
+    void cursorMoved();
+
+private:
+    enum class Pending { None, NewRow, ChangedRow };
+
+    void commit() { m_pending = Pending::None; }
+    void placeCursor(int row, bool onDeletedRow = false);
+
+    std::vector<ItemRow> m_rows;
+    // Index of the current row; equal to the row count when the cursor stands past the end.
+    int m_cursor = 0;
+    // After Delete the cursor stays on the removed row's place, where there is no row.
+    bool m_onDeletedRow = false;
+    Pending m_pending = Pending::None;
+    bool m_changingRows = false;
+};

@@ -1,0 +1,292 @@
+#include "itemtable.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString absent = QStringLiteral("<absent>");
+
+QString describe(const ItemRow &row)
+{
+    QStringList fields;
+    for (int field = 0; field < ItemRow::FieldCount; ++field)
+        fields.append(row.isPresent(field) ? row.field(field) : absent);
+    return fields.join(u'|');
+}
+
+// Everything a caller can observe of the table, in one comparable value.
+QString snapshot(const ItemTable &table)
+{
+    QStringList rows;
+    for (int index = 0; index < table.size(); ++index)
+        rows.append(describe(table.row(index)));
+    return QStringLiteral("[%1] current %2, committed %3%4")
+        .arg(rows.join(QStringLiteral("; ")))
+        .arg(table.currentRow())
+        .arg(table.RecordCount())
+        .arg(table.isPending() ? QStringLiteral(", pending") : QString());
+}
+
+// A table of rows a, b, c (Item Name only), all committed, cursor on the last.
+void fillAbc(ItemTable &table)
+{
+    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        table.AddNew();
+        table.setFieldValue(0, name);
+        table.Update();
+    }
+}
+
+const QString row(const char *name)
+{
+    return QLatin1StringView(name)
+        + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
+}
+
+} // namespace
+
+class tst_ItemTable : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_table = std::make_unique<ItemTable>();
+        m_tester = std::make_unique<QAbstractItemModelTester>(
+            m_table.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    }
+
+    void newTableIsEmptyAndMoveLastFails()
+    {
+        QCOMPARE(m_table->RecordCount(), 0);
+        QCOMPARE(m_table->MoveLast(), false);
+        m_table->AddNew();
+        QCOMPARE(snapshot(*m_table),
+            QStringLiteral("[%1] current 0, committed 0, pending").arg(row("<absent>")));
+        QCOMPARE(m_table->Update(), true);
+        QCOMPARE(m_table->RecordCount(), 1);
+    }
+
+    void addNewTwiceCommitsTheFirstRow()
+    {
+        m_table->AddNew();
+        m_table->AddNew();
+        QCOMPARE(snapshot(*m_table),
+            QStringLiteral("[%1; %1] current 1, committed 1, pending").arg(row("<absent>")));
+    }
+
+    void absentAndEmptyDiffer()
+    {
+        m_table->AddNew();
+        m_table->setFieldValue(QStringLiteral("Group"), QStringLiteral(""));
+        QCOMPARE(m_table->fieldValue(QStringLiteral("Group"))->isNull(), false);
+        QCOMPARE(m_table->fieldValue(QStringLiteral("Store"))->isNull(), true);
+        m_table->MoveFirst();
+        QCOMPARE(m_table->GetString(1, u",", u"\r\n", u"NULL"),
+            QStringLiteral("NULL,,NULL,NULL,NULL,NULL\r\n"));
+    }
+
+    void fieldNamesAreExact_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("index");
+        QTest::newRow("Item Name") << QStringLiteral("Item Name") << 0;
+        QTest::newRow("Aisle No") << QStringLiteral("Aisle No") << 5;
+        QTest::newRow("no space") << QStringLiteral("AisleNo") << -1;
+        QTest::newRow("other case") << QStringLiteral("item type") << -1;
+        QTest::newRow("trailing space") << QStringLiteral("Price ") << -1;
+    }
+    void fieldNamesAreExact()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, index);
+        m_table->AddNew();
+        QCOMPARE(ItemTable::fieldIndex(name), index);
+        QCOMPARE(m_table->setFieldValue(name, QStringLiteral("x")), index >= 0);
+        QCOMPARE(m_table->fieldValue(name).has_value(), index >= 0);
+    }
+
+    void getStringWritesBlankRowAsFiveCommasAndLeavesNoCurrentRow()
+    {
+        m_table->AddNew();
+        QVERIFY(m_table->MoveFirst());
+        QCOMPARE(m_table->GetString(m_table->RecordCount(), u",", u"\r\n", u""),
+            QStringLiteral(",,,,,\r\n"));
+        QCOMPARE(m_table->currentRow(), -1);
+        QCOMPARE(m_table->fieldValue(0).has_value(), false);
+        QCOMPARE(m_table->Delete(), false);
+    }
+
+    void getStringOfSomeRowsStopsOnTheNext()
+    {
+        fillAbc(*m_table);
+        m_table->MoveFirst();
+        QCOMPARE(
+            m_table->GetString(2, u";", u"\n", u"-"), QStringLiteral("a;-;-;-;-;-\nb;-;-;-;-;-\n"));
+        QCOMPARE(m_table->currentRow(), 2);
+    }
+
+    void anyMoveCommitsThePendingRow_data()
+    {
+        QTest::addColumn<QString>("move");
+        QTest::newRow("MoveFirst") << QStringLiteral("MoveFirst");
+        QTest::newRow("MoveLast") << QStringLiteral("MoveLast");
+        QTest::newRow("MoveNext") << QStringLiteral("MoveNext");
+        QTest::newRow("Move to a row") << QStringLiteral("Move");
+        QTest::newRow("AddNew") << QStringLiteral("AddNew");
+    }
+    void anyMoveCommitsThePendingRow()
+    {
+        QFETCH(QString, move);
+        fillAbc(*m_table);
+        m_table->Move(1);
+        m_table->setFieldValue(2, QStringLiteral("1.20"));
+        QVERIFY(m_table->isPending());
+        if (move == u"MoveFirst")
+            QVERIFY(m_table->MoveFirst());
+        else if (move == u"MoveLast")
+            QVERIFY(m_table->MoveLast());
+        else if (move == u"MoveNext")
+            QVERIFY(m_table->MoveNext());
+        else if (move == u"Move")
+            QVERIFY(m_table->Move(0));
+        else
+            m_table->AddNew();
+        QCOMPARE(m_table->row(1).field(2), QStringLiteral("1.20"));
+        QCOMPARE(m_table->RecordCount(), 3);
+        QCOMPARE(m_table->isPending(), move == u"AddNew");
+    }
+
+    void deleteThenMoveNext_data()
+    {
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("currentAfter");
+        QTest::newRow("first row") << 0 << 0;
+        QTest::newRow("middle row") << 1 << 1;
+        QTest::newRow("last row: past the end") << 2 << -1;
+    }
+    void deleteThenMoveNext()
+    {
+        QFETCH(int, deleted);
+        QFETCH(int, currentAfter);
+        fillAbc(*m_table);
+        QSignalSpy removed(m_table.get(), &QAbstractItemModel::rowsRemoved);
+        m_table->Move(deleted);
+        QVERIFY(m_table->Delete());
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(m_table->currentRow(), -1);
+        QCOMPARE(m_table->Delete(), false);
+        QVERIFY(m_table->MoveNext());
+        QCOMPARE(m_table->currentRow(), currentAfter);
+        m_table->AddNew();
+        QCOMPARE(m_table->currentRow(), 2);
+        QCOMPARE(describe(m_table->row(2)), row("<absent>"));
+    }
+
+    // Every failing operation reports it and leaves the table exactly as it was.
+    void failuresLeaveTheTableUnchanged_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("MoveFirst on an empty table") << true << QStringLiteral("MoveFirst");
+        QTest::newRow("MoveLast on an empty table") << true << QStringLiteral("MoveLast");
+        QTest::newRow("Update, no current row") << false << QStringLiteral("Update");
+        QTest::newRow("Delete, no current row") << false << QStringLiteral("Delete");
+        QTest::newRow("MoveNext past the end") << false << QStringLiteral("MoveNext");
+        QTest::newRow("set a field, no current row") << false << QStringLiteral("set");
+        QTest::newRow("get a field, no current row") << false << QStringLiteral("get");
+        QTest::newRow("GetString, no current row") << false << QStringLiteral("GetString");
+        QTest::newRow("Move to a missing row") << false << QStringLiteral("Move");
+    }
+    void failuresLeaveTheTableUnchanged()
+    {
+        QFETCH(bool, empty);
+        QFETCH(QString, operation);
+        if (!empty) {
+            fillAbc(*m_table);
+            m_table->MoveFirst();
+            m_table->GetString(3, u",", u"\r\n", u"");
+        }
+        const QString before = snapshot(*m_table);
+        bool succeeded = true;
+        if (operation == u"MoveFirst")
+            succeeded = m_table->MoveFirst();
+        else if (operation == u"MoveLast")
+            succeeded = m_table->MoveLast();
+        else if (operation == u"Update")
+            succeeded = m_table->Update();
+        else if (operation == u"Delete")
+            succeeded = m_table->Delete();
+        else if (operation == u"MoveNext")
+            succeeded = m_table->MoveNext();
+        else if (operation == u"set")
+            succeeded = m_table->setFieldValue(QStringLiteral("Store"), QStringLiteral("x"));
+        else if (operation == u"get")
+            succeeded = m_table->fieldValue(QStringLiteral("Store")).has_value();
+        else if (operation == u"GetString")
+            succeeded = m_table->GetString(1, u",", u"\r\n", u"").has_value();
+        else if (operation == u"Move")
+            succeeded = m_table->Move(3);
+        QCOMPARE(succeeded, false);
+        QCOMPARE(snapshot(*m_table), before);
+    }
+
+    void appendedRowsAreCommittedWithTheCursorOnTheLast()
+    {
+        m_table->AddNew();
+        m_table->setFieldValue(0, QStringLiteral("typed"));
+        QSignalSpy inserted(m_table.get(), &QAbstractItemModel::rowsInserted);
+        std::vector<ItemRow> rows {ItemRow::fromSeparated(QStringLiteral("x,y"), u','),
+            ItemRow::fromSeparated(QString(), u',')};
+        m_table->appendRows(rows);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(snapshot(*m_table),
+            QStringLiteral("[%1; x|y|<absent>|<absent>|<absent>|<absent>; %2] current 2, "
+                           "committed 3")
+                .arg(row("typed"), row("<absent>")));
+    }
+
+    void rowFromSeparatedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("fields");
+        QTest::newRow("one part") << QStringLiteral("Bread") << row("Bread");
+        QTest::newRow("six parts") << QStringLiteral("Milk,Dairy,1.20,Item,Corner shop,4")
+                                   << QStringLiteral("Milk|Dairy|1.20|Item|Corner shop|4");
+        QTest::newRow("seventh part dropped")
+            << QStringLiteral("a,b,c,d,e,f,g") << QStringLiteral("a|b|c|d|e|f");
+        QTest::newRow("five commas") << QStringLiteral(",,,,,") << QStringLiteral("|||||");
+        QTest::newRow("empty text: no parts") << QString() << row("<absent>");
+        QTest::newRow("trailing comma")
+            << QStringLiteral("a,") << QStringLiteral("a||<absent>|<absent>|<absent>|<absent>");
+    }
+    void rowFromSeparatedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, fields);
+        QCOMPARE(describe(ItemRow::fromSeparated(text, u',')), fields);
+    }
+
+    void settingOneFieldKeepsTheOthers()
+    {
+        ItemRow row = ItemRow::fromSeparated(QStringLiteral("a,,c"), u',');
+        row.setField(4, QStringLiteral("Corner, shop"));
+        QCOMPARE(describe(row), QStringLiteral("a||c|<absent>|Corner, shop|<absent>"));
+        row.setField(0, QString());
+        QCOMPARE(describe(row), QStringLiteral("<absent>||c|<absent>|Corner, shop|<absent>"));
+        QCOMPARE(row.isBlank(), false);
+        row.setField(2, QStringLiteral(""));
+        row.setField(4, QStringLiteral(""));
+        QCOMPARE(row.isBlank(), true);
+    }
+
+private:
+    std::unique_ptr<ItemTable> m_table;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
+};
+
+QTEST_GUILESS_MAIN(tst_ItemTable)
+#include "tst_itemtable.moc"

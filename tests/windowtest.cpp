@@ -1,0 +1,110 @@
+#include "windowtest.h"
+
+#include "itemgrid.h"
+#include "picklist.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+WindowDriver::WindowDriver()
+    : m_window(std::make_unique<frmImport>())
+{
+    QApplication::setApplicationName(QStringLiteral("PantrovoImporter"));
+    m_window->setDialogRunner([this](QDialog &dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(&dialog))
+            messages.append(box->windowTitle() + QStringLiteral(": ") + box->text());
+        return int(QDialog::Rejected);
+    });
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    if (!QTest::qWaitForWindowActive(m_window.get()))
+        qWarning("the window did not become active");
+}
+
+WindowDriver::~WindowDriver() = default;
+
+ItemGrid *WindowDriver::grid() const
+{
+    return m_window->findChild<ItemGrid *>(QStringLiteral("DataGrid1"));
+}
+
+QToolButton *WindowDriver::button(const char *name) const
+{
+    return m_window->findChild<QToolButton *>(QLatin1StringView(name));
+}
+
+PickList *WindowDriver::pickList(const char *name) const
+{
+    return m_window->findChild<PickList *>(QLatin1StringView(name));
+}
+
+QString WindowDriver::rowButtons() const
+{
+    const auto state = [this](const char *name) {
+        return button(name)->isEnabled() ? QStringLiteral("on") : QStringLiteral("off");
+    };
+    return QStringLiteral("Add %1, Update %2, Delete %3")
+        .arg(state("cmdAdd"), state("cmdUpdate"), state("cmdDelete"));
+}
+
+QString WindowDriver::row(int index) const
+{
+    const ItemRow &itemRow = m_window->items().row(index);
+    QStringList fields;
+    for (int field = 0; field < ItemRow::FieldCount; ++field)
+        fields.append(itemRow.isPresent(field) ? itemRow.field(field) : QStringLiteral("<absent>"));
+    return fields.join(u'|');
+}
+
+QStringList WindowDriver::rows() const
+{
+    QStringList all;
+    for (int index = 0; index < m_window->items().size(); ++index)
+        all.append(row(index));
+    return all;
+}
+
+void WindowDriver::clickCell(int row, int column)
+{
+    ItemGrid *view = grid();
+    const QModelIndex cell = view->model()->index(row, column);
+    view->scrollTo(cell);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+}
+
+void WindowDriver::type(const QString &text)
+{
+    for (const QChar character : text) {
+        QWidget *target = QApplication::focusWidget();
+        QTest::keyClicks(target ? target : grid(), QString(character));
+    }
+}
+
+void WindowDriver::typeInto(int row, int column, const QString &text)
+{
+    clickCell(row, column);
+    type(text);
+}
+
+void WindowDriver::click(const char *buttonName)
+{
+    QTest::mouseClick(button(buttonName), Qt::LeftButton);
+}
+
+void WindowDriver::altKey(Qt::Key key)
+{
+    // An access key clicks its button with a short animation, so the click comes later.
+    QToolButton *pressed = nullptr;
+    for (QToolButton *candidate : m_window->findChildren<QToolButton *>()) {
+        if (candidate->shortcut() == QKeySequence(Qt::AltModifier | key))
+            pressed = candidate;
+    }
+    QSignalSpy clicked(pressed, &QToolButton::clicked);
+    QWidget *target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : m_window.get(), key, Qt::AltModifier);
+    // A disabled button gets no click; wait as long as an enabled one would take to be sure.
+    clicked.wait(pressed && pressed->isEnabled() ? 2000 : 300);
+}
