@@ -29,3 +29,24 @@ screenshot: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The Debian package, from the same install rules as `cmake --install`. It holds only the
+# program, so only the program is built for it.
+package: configure
+	cmake --build $(BUILD) --target pantrovo-importer
+	cd $(BUILD) && cpack -G DEB
+
+# Installs into a scratch folder and checks the desktop entry and metainfo found there.
+# --no-net: the screenshot and home page URLs are not reachable from a build machine.
+validate: configure
+	cmake --build $(BUILD) --target pantrovo-importer
+	rm -rf $(BUILD)/stage
+	cmake --install $(BUILD) --prefix $(BUILD)/stage
+	desktop-file-validate $(BUILD)/stage/share/applications/pantrovo-importer.desktop
+	appstreamcli validate --no-net $(BUILD)/stage/share/metainfo/io.pantrovo.Importer.metainfo.xml
+
+# Installs the package into a fresh Debian 12 root and starts it there (as root, downloads).
+package-test: package
+	scripts/test-package-debootstrap.sh $$(ls -t $(BUILD)/pantrovo-importer_*.deb | head -1)
+
+.PHONY: package validate package-test

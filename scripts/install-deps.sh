@@ -9,6 +9,8 @@ packages=(
     fonts-dejavu-core                        # a font for the window and the offscreen tests
     xvfb xauth x11-utils imagemagick         # virtual display and screenshots for make run
     libbenchmark-dev                         # make bench
+    dpkg-dev file                            # make package (dpkg-shlibdeps finds the Qt packages)
+    desktop-file-utils appstream             # make validate
 )
 packages+=("$@")
 
