@@ -21,16 +21,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("committed");
         QTest::addColumn<QStringList>("remembered");
-        QTest::newRow("order kept") << QStringList{"Tesco", "Aldi", "Lidl"}
-                                    << QStringList{"Tesco", "Aldi", "Lidl"};
-        QTest::newRow("same value not added twice")
-                << QStringList{"Tesco", "Aldi", "Lidl", "Aldi"} << QStringList{"Tesco", "Aldi", "Lidl"};
+        QTest::newRow("order kept")
+            << QStringList {"Tesco", "Aldi", "Lidl"} << QStringList {"Tesco", "Aldi", "Lidl"};
+        QTest::newRow("same value not added twice") << QStringList {"Tesco", "Aldi", "Lidl", "Aldi"}
+                                                    << QStringList {"Tesco", "Aldi", "Lidl"};
         QTest::newRow("other letter case is another value")
-                << QStringList{"Aldi", "ALDI", "aldi"} << QStringList{"Aldi", "ALDI", "aldi"};
+            << QStringList {"Aldi", "ALDI", "aldi"} << QStringList {"Aldi", "ALDI", "aldi"};
         QTest::newRow("a space makes another value")
-                << QStringList{"Aldi", "Aldi "} << QStringList{"Aldi", "Aldi "};
+            << QStringList {"Aldi", "Aldi "} << QStringList {"Aldi", "Aldi "};
         QTest::newRow("empty and absent are never remembered")
-                << QStringList{QString(), "", "Aldi", ""} << QStringList{"Aldi"};
+            << QStringList {QString(), "", "Aldi", ""} << QStringList {"Aldi"};
     }
     void remembersDistinctValuesOldestFirst()
     {
@@ -49,7 +49,7 @@ private Q_SLOTS:
         m_table.MoveFirst();
         m_table.GetString(m_table.size(), u",", u"\r\n", u"");
         list.remember(m_table, QStringLiteral("Store"));
-        QCOMPARE(list.values(), QStringList{"Aldi"});
+        QCOMPARE(list.values(), QStringList {"Aldi"});
         ValueList never;
         never.remember(m_table, QStringLiteral("Store"));
         QCOMPARE(never.values(), QStringList());
@@ -70,12 +70,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("offered");
-        QTest::newRow("FR") << "FR" << QStringList{"Fruit", "Frozen food"};
-        QTest::newRow("r is in all three") << "r" << QStringList{"Fruit", "Frozen food", "Dairy"};
+        QTest::newRow("FR") << "FR" << QStringList {"Fruit", "Frozen food"};
+        QTest::newRow("r is in all three") << "r" << QStringList {"Fruit", "Frozen food", "Dairy"};
         QTest::newRow("fruits is in none") << "fruits" << QStringList();
         QTest::newRow("empty text offers every value")
-                << "" << QStringList{"Fruit", "Frozen food", "Dairy"};
-        QTest::newRow("inside a word") << "OZ" << QStringList{"Frozen food"};
+            << "" << QStringList {"Fruit", "Frozen food", "Dairy"};
+        QTest::newRow("inside a word") << "OZ" << QStringList {"Frozen food"};
     }
     void matchingIgnoresCaseAndKeepsOrder()
     {

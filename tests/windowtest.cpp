@@ -67,6 +67,37 @@ QStringList WindowDriver::rows() const
     return all;
 }
 
+QString WindowDriver::pickListState(const char *name) const
+{
+    const PickList *list = pickList(name);
+    const QRect place = list->geometry();
+    return QStringLiteral("%1 [%2] at (%3, %4) %5x%6")
+        .arg(list->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"),
+            list->entries().join(QStringLiteral(", ")))
+        .arg(place.x())
+        .arg(place.y())
+        .arg(place.width())
+        .arg(place.height());
+}
+
+QString WindowDriver::pickListAlignment() const
+{
+    const ItemGrid *view = grid();
+    QStringList edges;
+    const std::pair<const char *, int> lists[]
+        = {{"lstGroups", 1}, {"lstStore", 4}, {"lstItemType", 3}, {"lstAisleNo", 5}};
+    for (const auto &[name, column] : lists) {
+        const int columnRight
+            = view->viewport()
+                  ->mapTo(m_window.get(),
+                      QPoint(view->columnViewportPosition(column) + view->columnWidth(column), 0))
+                  .x();
+        edges.append(
+            QStringLiteral("%1/%2").arg(pickList(name)->geometry().right() + 1).arg(columnRight));
+    }
+    return edges.join(u' ');
+}
+
 void WindowDriver::clickCell(int row, int column)
 {
     ItemGrid *view = grid();
@@ -81,6 +112,17 @@ void WindowDriver::type(const QString &text)
         QWidget *target = QApplication::focusWidget();
         QTest::keyClicks(target ? target : grid(), QString(character));
     }
+}
+
+void WindowDriver::typeAsOneValue(const QString &text)
+{
+    if (text.size() < 2 || !QStringLiteral("IWViwv").contains(text.front())) {
+        type(text);
+        return;
+    }
+    type(text.mid(1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    type(text.left(1));
 }
 
 void WindowDriver::typeInto(int row, int column, const QString &text)

@@ -29,11 +29,20 @@ public:
     // The fields of a row joined by "|", an absent field shown as "<absent>".
     QString row(int index) const;
     QStringList rows() const;
+    // "shown [Fruit, Dairy] at (168, 150) 73x40" or "hidden [] at ...": a pick list at once.
+    QString pickListState(const char *name) const;
+    // Where each pick list's right edge lies and where its column's right edge lies, in window
+    // pixels: "168/168 392/392 ...", in the order Groups, Store, Item Type, Aisle No.
+    QString pickListAlignment() const;
 
     // Clicks a cell of the grid, as the mouse does.
     void clickCell(int row, int column);
     // Types into the current cell through its editor, one key at a time.
     void type(const QString &text);
+    // Types a value of two letters or more without the cell ever holding just one letter,
+    // which the Item Type column would expand: one that starts with I, W or V gets its first
+    // letter last.
+    void typeAsOneValue(const QString &text);
     // Clicks a cell and types into it.
     void typeInto(int row, int column, const QString &text);
     void click(const char *buttonName);

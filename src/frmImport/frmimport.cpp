@@ -29,6 +29,9 @@ constexpr QRect lstItemType {280, 150, 73, 47};
 constexpr QRect lstAisleNo {480, 152, 73, 32};
 constexpr int FirstColumnWidth = 150;
 constexpr int OtherColumnWidth = 100;
+// A pick list's top edge is (current row on display + 1) * 20 + 130: the bottom edge of the
+// current row below the grid's top (112), its frame (1) and its heading row (17).
+constexpr int PickListTopOffset = 130;
 } // namespace Layout
 
 const QColor PaleYellow {0xFF, 0xFF, 0xC0};
@@ -154,6 +157,11 @@ frmImport::frmImport(QWidget *parent)
     connect(cmdOpen, &QToolButton::clicked, this, &frmImport::cmdOpen_Click);
     connect(cmdSave, &QToolButton::clicked, this, &frmImport::cmdSave_Click);
     connect(DataGrid1, &ItemGrid::Change, this, &frmImport::DataGrid1_Change);
+    connect(DataGrid1, &ItemGrid::ColResize, this, &frmImport::alignPickLists);
+    connect(lstGroups, &PickList::chosen, this, &frmImport::lstGroups_Click);
+    connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
+    connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
+    connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
 
     Form_Load();
 }
@@ -174,7 +182,7 @@ void frmImport::setDialogRunner(DialogRunner runner)
 void frmImport::Form_Load()
 {
     DataGrid1->setModel(&rsItems);
-    connect(DataGrid1, &ItemGrid::RowColChange, this, &frmImport::gridCurrentChanged);
+    connect(DataGrid1, &ItemGrid::RowColChange, this, &frmImport::DataGrid1_RowColChange);
     connect(&rsItems, &ItemTable::cursorMoved, this, &frmImport::showCursorInGrid);
 }
 
@@ -229,10 +237,11 @@ void frmImport::showCursorInGrid()
 }
 
 // ...and the one place where the grid's current cell, moved by the user, moves the cursor.
-void frmImport::gridCurrentChanged(const QModelIndex &current)
+void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
 {
     if (!rsItems.isChangingRows() && current.isValid())
         rsItems.Move(current.row());
+    hidePickLists();
 }
 
 void frmImport::setEditingState()
@@ -245,6 +254,89 @@ void frmImport::setEditingState()
 void frmImport::DataGrid1_Change()
 {
     setEditingState();
+    if (DataGrid1->currentColumn() == 1)
+        refillPickList(lstGroups, Groups);
+    if (DataGrid1->currentColumn() == 4)
+        refillPickList(lstStore, Stores);
+    if (DataGrid1->currentColumn() == 5)
+        refillPickList(lstAisleNo, AisleNos);
+    if (DataGrid1->currentColumn() == 3)
+        showItemTypeList();
+}
+
+int frmImport::pickListTop() const
+{
+    return (DataGrid1->currentRowOnDisplay() + 1) * PickList::EntryPitch
+        + Layout::PickListTopOffset;
+}
+
+// Places a shown list under the current row. A list taller than the room left below the row
+// stops at the window's bottom edge and scrolls, so that every entry can still be reached.
+void frmImport::placePickList(PickList *list, int height)
+{
+    const int top = pickListTop();
+    list->setGeometry(list->x(), top, list->width(),
+        std::max(std::min(height, Layout::ClientSize.height() - top), 1));
+}
+
+void frmImport::refillPickList(PickList *list, const ValueList &values)
+{
+    const QStringList entries = values.matching(DataGrid1->currentCellText());
+    list->hide();
+    list->setEntries(entries);
+    if (!entries.isEmpty()) {
+        list->show();
+        placePickList(list, int(entries.size()) * PickList::EntryPitch);
+    } else {
+        list->move(list->x(), pickListTop());
+    }
+}
+
+void frmImport::showItemTypeList()
+{
+    static const QStringList itemTypes {
+        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
+    lstItemType->show();
+    placePickList(lstItemType, Layout::lstItemType.height());
+    // Each test reads the cell afresh, so a word just expanded matches no later letter.
+    for (const QString &itemType : itemTypes) {
+        if (DataGrid1->currentCellText().compare(itemType.left(1), Qt::CaseInsensitive) == 0)
+            DataGrid1->setCurrentCellText(itemType);
+    }
+}
+
+void frmImport::hidePickLists()
+{
+    lstGroups->hide();
+    lstStore->hide();
+    lstItemType->hide();
+    lstAisleNo->hide();
+}
+
+void frmImport::choosePickListEntry(PickList *list, const QString &entry)
+{
+    DataGrid1->setCurrentCellText(entry);
+    list->hide();
+}
+
+void frmImport::lstGroups_Click(const QString &entry)
+{
+    choosePickListEntry(lstGroups, entry);
+}
+
+void frmImport::lstStore_Click(const QString &entry)
+{
+    choosePickListEntry(lstStore, entry);
+}
+
+void frmImport::lstItemType_Click(const QString &entry)
+{
+    choosePickListEntry(lstItemType, entry);
+}
+
+void frmImport::lstAisleNo_Click(const QString &entry)
+{
+    choosePickListEntry(lstAisleNo, entry);
 }
 
 void frmImport::cmdAdd_Click()

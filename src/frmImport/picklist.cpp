@@ -1,12 +1,31 @@
 #include "picklist.h"
 
 #include <QStringListModel>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Entries are 15 pixels high, so that the Item Type list shows its three entries in its 47
+// pixels (with the frame) and a filtered list's 20 pixels an entry always hold them all.
+class EntryDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), PickList::EntryHeight};
+    }
+};
+
+} // namespace
 
 PickList::PickList(QWidget *parent)
     : QListView(parent)
     , m_entries(new QStringListModel(this))
 {
     setModel(m_entries);
+    setItemDelegate(new EntryDelegate(this));
     setFocusPolicy(Qt::NoFocus);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -11,7 +11,9 @@ class PickList : public QListView
     Q_OBJECT
 
 public:
+    // The height that a list is given for each entry it shows.
     static constexpr int EntryPitch = 20;
+    static constexpr int EntryHeight = 15;
 
     explicit PickList(QWidget *parent = nullptr);
 

@@ -1,0 +1,246 @@
+#include "itemgrid.h"
+#include "picklist.h"
+#include "windowtest.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+
+class tst_PickLists : public QObject
+{
+    Q_OBJECT
+
+    // Commits one row per group, each typed into the Group cell of the row on offer.
+    void commitGroups(WindowDriver &driver, const QStringList &groups)
+    {
+        for (const QString &group : groups) {
+            // While idle (Delete Row on) there is no blank row on offer.
+            if (driver.button("cmdDelete")->isEnabled())
+                driver.click("cmdAdd");
+            driver.typeInto(driver.table().currentRow(), 1, group);
+            driver.click("cmdUpdate");
+        }
+    }
+
+    QString allPickLists(const WindowDriver &driver)
+    {
+        QStringList states;
+        for (const char *name : {"lstGroups", "lstStore", "lstItemType", "lstAisleNo"})
+            states.append(driver.pickListState(name));
+        return states.join(QStringLiteral("; "));
+    }
+
+private Q_SLOTS:
+    void nothingRememberedYetListsNothingButMovesTheList()
+    {
+        WindowDriver driver;
+        driver.window().cmdAdd_Click();
+        driver.window().cmdAdd_Click();
+        driver.typeInto(2, 1, QStringLiteral("Fr"));
+        QCOMPARE(
+            driver.pickListState("lstGroups"), QStringLiteral("hidden [] at (186, 190) 73x32"));
+    }
+
+    void listsRememberedValuesContainingTheText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("FR") << "FR"
+                            << "shown [Fruit, Frozen food] at (186, 210) 73x40";
+        QTest::newRow("r is in all three")
+            << "r"
+            << "shown [Fruit, Frozen food, Dairy] at (186, 210) 73x60";
+        QTest::newRow("fruits is in none: hidden, with the last height")
+            << "fruits"
+            << "hidden [] at (186, 210) 73x20";
+        QTest::newRow("emptied cell lists every value")
+            << ""
+            << "shown [Fruit, Frozen food, Dairy] at (186, 210) 73x60";
+    }
+    void listsRememberedValuesContainingTheText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, state);
+        WindowDriver driver;
+        commitGroups(driver, {"Fruit", "Frozen food", "Dairy"});
+        QCOMPARE(driver.window().groups().values(), QStringList({"Fruit", "Frozen food", "Dairy"}));
+        const int row = driver.table().currentRow();
+        QCOMPARE(row, 3);
+        // Every case first shows all three, so that a hidden list keeps the last height.
+        driver.typeInto(row, 1, QStringLiteral("r"));
+        if (typed.isEmpty())
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        driver.type(typed);
+        QCOMPARE(driver.grid()->currentCellText(), typed);
+        QCOMPARE(driver.pickListState("lstGroups"), state);
+    }
+
+    void heightAndTopFollowEntriesAndRow()
+    {
+        WindowDriver driver;
+        commitGroups(driver, {"Fruit", "Frozen food", "Dairy"});
+        driver.typeInto(0, 1, QStringLiteral("r"));
+        QCOMPARE(driver.pickListState("lstGroups"),
+            QStringLiteral("shown [Fruit, Frozen food, Dairy] at (186, 150) 73x60"));
+        driver.window().cmdAdd_Click();
+        QCOMPARE(driver.table().currentRow(), 4);
+        driver.typeInto(4, 1, QStringLiteral("r"));
+        QCOMPARE(driver.pickListState("lstGroups"),
+            QStringLiteral("shown [Fruit, Frozen food, Dairy] at (186, 230) 73x60"));
+    }
+
+    void storeAndAisleListsServeTheirColumns()
+    {
+        WindowDriver driver;
+        driver.typeInto(0, 4, QStringLiteral("Corner shop"));
+        driver.typeInto(0, 5, QStringLiteral("12"));
+        driver.click("cmdUpdate");
+        driver.typeInto(1, 4, QStringLiteral("c"));
+        QCOMPARE(driver.pickListState("lstStore"),
+            QStringLiteral("shown [Corner shop] at (486, 170) 73x20"));
+        driver.typeInto(1, 5, QStringLiteral("1"));
+        QCOMPARE(
+            driver.pickListState("lstAisleNo"), QStringLiteral("shown [12] at (586, 170) 73x20"));
+        QCOMPARE(
+            driver.pickListState("lstGroups"), QStringLiteral("hidden [] at (186, 150) 73x32"));
+    }
+
+    void itemTypeShorthand_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("i") << "i"
+                           << "Item";
+        QTest::newRow("I") << "I"
+                           << "Item";
+        QTest::newRow("w") << "w"
+                           << "Weight";
+        QTest::newRow("W") << "W"
+                           << "Weight";
+        QTest::newRow("v") << "v"
+                           << "Volume";
+        QTest::newRow("V") << "V"
+                           << "Volume";
+        QTest::newRow("x") << "x"
+                           << "x";
+        QTest::newRow("It") << "It"
+                            << "It";
+        QTest::newRow("Wx") << "Wx"
+                            << "Wx";
+    }
+    void itemTypeShorthand()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, cell);
+        WindowDriver driver;
+        driver.clickCell(0, 3);
+        driver.typeAsOneValue(typed);
+        QCOMPARE(driver.grid()->currentCellText(), cell);
+        QCOMPARE(driver.row(0),
+            QStringLiteral("<absent>|<absent>|<absent>|%1|<absent>|<absent>").arg(cell));
+        QCOMPARE(driver.pickListState("lstItemType"),
+            QStringLiteral("shown [Item, Weight, Volume] at (386, 150) 73x47"));
+    }
+
+    void clickingAnEntryFillsTheCellAndHidesItsList()
+    {
+        WindowDriver driver;
+        commitGroups(driver, {"Fruit", "Frozen food", "Dairy"});
+        driver.typeInto(3, 1, QStringLiteral("ai"));
+        PickList *groups = driver.pickList("lstGroups");
+        QCOMPARE(groups->entries(), QStringList {"Dairy"});
+        QTest::mouseClick(groups->viewport(), Qt::LeftButton, {},
+            groups->visualRect(groups->model()->index(0, 0)).center());
+        QCOMPARE(driver.grid()->currentCellText(), QStringLiteral("Dairy"));
+        QCOMPARE(allPickLists(driver),
+            QStringLiteral("hidden [Dairy] at (186, 210) 73x20; hidden [] at (486, 150) 73x32; "
+                           "hidden [Item, Weight, Volume] at (386, 150) 73x47; "
+                           "hidden [] at (586, 152) 73x32"));
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus == driver.grid() || driver.grid()->isAncestorOf(focus));
+        // The user goes on typing in the same cell, then commits.
+        driver.type(QStringLiteral(" milk"));
+        driver.altKey(Qt::Key_U);
+        QCOMPARE(
+            driver.row(3), QStringLiteral("<absent>|Dairy milk|<absent>|Item|<absent>|<absent>"));
+    }
+
+    void typingInNameOrPriceChangesNoList_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::newRow("Item Name") << 0;
+        QTest::newRow("Price") << 2;
+    }
+    void typingInNameOrPriceChangesNoList()
+    {
+        QFETCH(int, column);
+        WindowDriver driver;
+        commitGroups(driver, {"Fruit"});
+        driver.typeInto(1, 1, QStringLiteral("f"));
+        driver.clickCell(1, column);
+        const QString before = allPickLists(driver);
+        driver.type(QStringLiteral("fruit"));
+        QCOMPARE(allPickLists(driver), before);
+    }
+
+    void movingTheCellCursorHidesAllLists()
+    {
+        WindowDriver driver;
+        commitGroups(driver, {"Fruit"});
+        driver.typeInto(1, 1, QStringLiteral("f"));
+        QVERIFY(driver.pickList("lstGroups")->isVisible());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(allPickLists(driver),
+            QStringLiteral("hidden [Fruit] at (186, 170) 73x20; hidden [] at (486, 150) 73x32; "
+                           "hidden [Item, Weight, Volume] at (386, 150) 73x47; "
+                           "hidden [] at (586, 152) 73x32"));
+    }
+
+    void resizingAColumnRealignsTheLists()
+    {
+        WindowDriver driver;
+        ItemGrid *grid = driver.grid();
+        grid->setColumnWidth(1, 130);
+        grid->setColumnWidth(3, 80);
+        QCOMPARE(driver.pickListAlignment(), QStringLiteral("289/289 569/569 469/469 669/669"));
+
+        // A drag on the heading between Item Name and Group widens Item Name by 20 pixels.
+        QHeaderView *heading = grid->horizontalHeader();
+        const QPoint border(heading->sectionViewportPosition(1) - 1, heading->height() / 2);
+        QTest::mousePress(heading->viewport(), Qt::LeftButton, {}, border);
+        QTest::mouseMove(heading->viewport(), border + QPoint(10, 0));
+        QTest::mouseMove(heading->viewport(), border + QPoint(20, 0));
+        QTest::mouseRelease(heading->viewport(), Qt::LeftButton, {}, border + QPoint(20, 0));
+        QCOMPARE(grid->columnWidth(0), 170);
+        QCOMPARE(driver.pickListAlignment(), QStringLiteral("309/309 589/589 489/489 689/689"));
+    }
+
+    // A list longer than the room below the row stops at the window's bottom edge and scrolls.
+    void longListStopsAtTheWindowsBottomAndScrolls()
+    {
+        WindowDriver driver;
+        QStringList groups;
+        for (int i = 1; i <= 30; ++i)
+            groups.append(QStringLiteral("Group %1").arg(i));
+        commitGroups(driver, groups);
+        driver.typeInto(0, 1, QStringLiteral("G"));
+        PickList *list = driver.pickList("lstGroups");
+        QCOMPARE(list->entryCount(), 30);
+        QCOMPARE(list->geometry(), QRect(186, 150, 73, 571 - 150));
+        QTRY_VERIFY(list->verticalScrollBar()->maximum() > 0);
+        const QModelIndex last = list->model()->index(29, 0);
+        list->scrollTo(last);
+        QVERIFY(list->viewport()->rect().contains(list->visualRect(last)));
+
+        // With room to spare the formula holds exactly.
+        driver.typeInto(0, 1, QStringLiteral("Group 1"));
+        QCOMPARE(list->geometry(), QRect(186, 150, 73, 11 * 20));
+    }
+};
+
+QTEST_MAIN(tst_PickLists)
+#include "tst_picklists.moc"
