@@ -4,6 +4,7 @@
 #include "picklist.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,9 +15,29 @@ WindowDriver::WindowDriver()
 {
     QApplication::setApplicationName(QStringLiteral("PantrovoImporter"));
     m_window->setDialogRunner([this](QDialog &dialog) {
-        if (auto *box = qobject_cast<QMessageBox *>(&dialog))
-            messages.append(box->windowTitle() + QStringLiteral(": ") + box->text());
-        return int(QDialog::Rejected);
+        if (auto *box = qobject_cast<QMessageBox *>(&dialog)) {
+            const QString icon = box->icon() == QMessageBox::Information
+                ? QStringLiteral("Information")
+                : box->icon() == QMessageBox::Warning ? QStringLiteral("Warning")
+                                                      : QStringLiteral("Other");
+            const QString buttons = box->standardButtons() == QMessageBox::Ok
+                ? QString()
+                : QStringLiteral(" (not just OK)");
+            messages.append(QStringLiteral("[%1] %2: %3%4")
+                                .arg(icon, box->windowTitle(), box->text(), buttons));
+            return int(QMessageBox::Ok);
+        }
+        auto *files = qobject_cast<QFileDialog *>(&dialog);
+        if (!files)
+            return int(QDialog::Rejected);
+        fileDialogs.append(QStringList {files->windowTitle(), files->nameFilters().join(u';'),
+            files->defaultSuffix(), files->selectedFiles().value(0)}
+                               .join(QStringLiteral(" | ")));
+        const QString answer = fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+        if (answer.isEmpty())
+            return int(QDialog::Rejected);
+        files->selectFile(answer);
+        return int(QDialog::Accepted);
     });
     m_window->show();
     QApplication::setActiveWindow(m_window.get());
@@ -25,6 +46,11 @@ WindowDriver::WindowDriver()
 }
 
 WindowDriver::~WindowDriver() = default;
+
+void WindowDriver::useRealDialogs()
+{
+    m_window->setDialogRunner([](QDialog &dialog) { return dialog.exec(); });
+}
 
 ItemGrid *WindowDriver::grid() const
 {

@@ -48,8 +48,15 @@ public:
     void click(const char *buttonName);
     void altKey(Qt::Key key);
 
-    // Messages the window showed instead of opening a message box, as "caption: text".
+    // Message boxes the window showed, as "[Information] caption: text".
     QStringList messages;
+    // Answers to the file dialog, one for each time it is shown: a path to choose, or an
+    // empty string to cancel. With no answer left the dialog is cancelled.
+    QStringList fileAnswers;
+    // The file dialog each time it was shown: "title | filter | default suffix | offered name".
+    QStringList fileDialogs;
+    // Lets the window show real dialogs, for a test that drives them itself.
+    void useRealDialogs();
 
 private:
     std::unique_ptr<frmImport> m_window;

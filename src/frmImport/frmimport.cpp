@@ -1,5 +1,6 @@
 #include "frmimport.h"
 
+#include "csvcommands.h"
 #include "itemgrid.h"
 #include "picklist.h"
 
@@ -388,18 +389,100 @@ void frmImport::cmdDelete_Click()
     cmdAdd_Click();
 }
 
-void frmImport::cmdOpen_Click() { }
+void frmImport::cmdOpen_Click()
+{
+    ImportCsv();
+}
 
-void frmImport::cmdSave_Click() { }
+void frmImport::cmdSave_Click()
+{
+    ExportCsv();
+}
+
+// Both file commands share the one dialog, set afresh before each use, and it offers the name
+// chosen last in either command.
+QString frmImport::askFileName(QFileDialog::AcceptMode mode, const QString &title)
+{
+    CommonDialog1->setWindowTitle(title);
+    CommonDialog1->setNameFilter(QStringLiteral("CSV Files (*.csv)"));
+    CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
+    CommonDialog1->setAcceptMode(mode);
+    CommonDialog1->setFileMode(
+        mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!m_lastFileName.isEmpty())
+        CommonDialog1->selectFile(m_lastFileName);
+    if (runDialog(*CommonDialog1) != QDialog::Accepted)
+        return {};
+    const QStringList chosen = CommonDialog1->selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return {};
+    m_lastFileName = chosen.first();
+    return m_lastFileName;
+}
+
+void frmImport::ExportCsv()
+{
+    const QString fileName
+        = askFileName(QFileDialog::AcceptSave, QStringLiteral("Export Items as CSV..."));
+    if (fileName.isEmpty())
+        return;
+    const ItemCsv::SaveResult saved = ItemCsv::saveTable(rsItems, fileName);
+    if (saved.problem) {
+        const ItemCsv::ValueProblem &problem = *saved.problem;
+        showError(tr("Nothing was saved. The value in row %1, column \u201C%2\u201D %3, so the "
+                     "handheld would read the file wrongly. Please change that value.")
+                      .arg(problem.row + 1)
+                      .arg(ItemTable::fieldNames().at(problem.column), problem.reason));
+        DataGrid1->setCurrentIndex(rsItems.index(problem.row, problem.column));
+        DataGrid1->setFocus();
+        return;
+    }
+    if (!saved.error.isEmpty()) {
+        showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
+        return;
+    }
+    showMessage(QMessageBox::Information, QStringLiteral("Exported successfully"));
+}
+
+void frmImport::ImportCsv()
+{
+    const QString fileName
+        = askFileName(QFileDialog::AcceptOpen, QStringLiteral("Import Items from CSV..."));
+    if (fileName.isEmpty())
+        return;
+    // A file that cannot be read changes nothing in the table.
+    const ItemCsv::OpenedFile opened = ItemCsv::openForReading(fileName);
+    if (!opened.file) {
+        showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, opened.error));
+        return;
+    }
+    // The file's rows take the place of the blank first row of a fresh sheet; a first row that
+    // holds any text is the user's and stays.
+    if (rsItems.MoveFirst() && rsItems.row(rsItems.currentRow()).isBlank())
+        rsItems.Delete();
+    const ItemCsv::ReadResult read = ItemCsv::appendLines(*opened.file, rsItems);
+    if (!read.error.isEmpty()) {
+        showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before "
+                     "that were added.")
+                      .arg(fileName)
+                      .arg(read.lines)
+                      .arg(read.error));
+    }
+    cmdAdd_Click();
+}
 
 int frmImport::runDialog(QDialog &dialog)
 {
     return m_runDialog(dialog);
 }
 
+void frmImport::showMessage(QMessageBox::Icon icon, const QString &text)
+{
+    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    runDialog(box);
+}
+
 void frmImport::showError(const QString &text)
 {
-    QMessageBox box(
-        QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok, this);
-    runDialog(box);
+    showMessage(QMessageBox::Warning, text);
 }

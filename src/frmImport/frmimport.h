@@ -3,13 +3,14 @@
 #include "itemtable.h"
 #include "valuelist.h"
 
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QWidget>
 
 #include <functional>
 
 class ItemGrid;
 class QDialog;
-class QFileDialog;
 class QLabel;
 class PickList;
 class QToolButton;
@@ -66,7 +67,11 @@ private:
     void lstItemType_Click(const QString &entry);
     void lstAisleNo_Click(const QString &entry);
     void setEditingState();
+    QString askFileName(QFileDialog::AcceptMode mode, const QString &title);
+    void ExportCsv();
+    void ImportCsv();
     int runDialog(QDialog &dialog);
+    void showMessage(QMessageBox::Icon icon, const QString &text);
     void showError(const QString &text);
 
     ItemTable rsItems;
@@ -89,5 +94,6 @@ private:
     QFileDialog *CommonDialog1;
 
     DialogRunner m_runDialog;
+    QString m_lastFileName;
     bool m_activated = false;
 };

@@ -1,0 +1,66 @@
+#include "csvcommands.h"
+
+#include "itemtable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace ItemCsv {
+
+namespace {
+
+bool writeAll(QIODevice &device, const QByteArray &bytes)
+{
+    return device.write(bytes) == bytes.size();
+}
+
+// Checks every value and builds the whole file, before any file is touched; no bytes when a
+// value cannot be written.
+std::optional<QByteArray> buildFile(ItemTable &table, SaveResult &result)
+{
+    result.problem = findUnwritableValue(table);
+    if (result.problem)
+        return std::nullopt;
+    return encode(tableText(table));
+}
+
+} // namespace
+
+SaveResult saveTable(ItemTable &table, QIODevice &device)
+{
+    SaveResult result;
+    const std::optional<QByteArray> bytes = buildFile(table, result);
+    if (bytes && !writeAll(device, *bytes))
+        result.error = device.errorString();
+    return result;
+}
+
+SaveResult saveTable(ItemTable &table, const QString &fileName)
+{
+    SaveResult result;
+    const std::optional<QByteArray> bytes = buildFile(table, result);
+    if (!bytes)
+        return result;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || !writeAll(file, *bytes) || !file.commit())
+        result.error = file.errorString();
+    return result;
+}
+
+OpenedFile openForReading(const QString &fileName)
+{
+    OpenedFile opened;
+    if (QFileInfo(fileName).isDir()) {
+        opened.error = QStringLiteral("It is a folder, not a file.");
+        return opened;
+    }
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly))
+        opened.error = file->errorString();
+    else
+        opened.file = std::move(file);
+    return opened;
+}
+
+} // namespace ItemCsv

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class ItemTable;
+class QIODevice;
+
+// The item CSV file that the handheld imports: Windows-1252 text without a byte-order mark or
+// header, one line per row, the six fields joined by commas with no quoting, every line ended
+// by CR LF. Absent and empty fields are both written as nothing.
+namespace ItemCsv {
+
+// A value that this format cannot carry: the reader on the handheld would split it, cut it or
+// read another character.
+struct ValueProblem
+{
+    int row = 0; // 0-based
+    int column = 0; // 0-based
+    QString reason; // "contains a comma", ...
+};
+
+// The first value in table order that cannot be written, if any.
+std::optional<ValueProblem> findUnwritableValue(const ItemTable &table);
+
+// The whole file: moves to the first row (committing a pending row), takes every row and
+// leaves the cursor past the last row. An empty table gives no text.
+QString tableText(ItemTable &table);
+
+// Text in the file's code page. Values must have passed findUnwritableValue().
+QByteArray encode(QStringView text);
+
+struct ReadResult
+{
+    qint64 lines = 0;
+    // Empty unless the device failed; the rows of the lines before the failure are kept.
+    QString error;
+};
+
+// Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end
+// of the device) appended to the table as one committed row: part i of the line split at every
+// comma becomes field i, parts after the sixth are dropped, missing parts leave fields absent.
+ReadResult appendLines(QIODevice &device, ItemTable &table);
+
+} // namespace ItemCsv

@@ -1,0 +1,346 @@
+#include "itemgrid.h"
+#include "windowtest.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString blank = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
+const QString exported = QStringLiteral("[Information] PantrovoImporter: Exported successfully");
+
+QByteArray contents(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<no file>";
+    return file.readAll();
+}
+
+void write(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+}
+
+QString named(const char *name)
+{
+    return QLatin1StringView(name) + QStringLiteral("|<absent>|<absent>|Item|<absent>|<absent>");
+}
+
+// Answers the modal dialogs that the window opens, as a user would: types the next name into
+// the file dialog and presses Return, and presses OK on a message box.
+class ModalAnswerer : public QObject
+{
+public:
+    explicit ModalAnswerer(QStringList names)
+        : m_names(std::move(names))
+    {
+        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::answer);
+        m_timer.start(20);
+    }
+
+    QStringList seen;
+
+private:
+    void answer()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            seen.append(QStringLiteral("file dialog: ") + dialog->windowTitle());
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            edit->setText(m_names.takeFirst());
+            QTest::keyClick(edit, Qt::Key_Return);
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            seen.append(QStringLiteral("message: %1: %2").arg(box->windowTitle(), box->text()));
+            box->button(QMessageBox::Ok)->click();
+        }
+    }
+
+    QStringList m_names;
+    QTimer m_timer;
+};
+
+} // namespace
+
+class tst_FileCommands : public QObject
+{
+    Q_OBJECT
+
+    QString path(const char *name) const { return m_dir->filePath(QLatin1StringView(name)); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void saveOnAFreshSheetWritesTheBlankRow()
+    {
+        WindowDriver driver;
+        driver.fileAnswers = {path("items.csv")};
+        driver.click("cmdSave");
+        QCOMPARE(contents(path("items.csv")), QByteArray(",,,,,\r\n"));
+        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(driver.fileDialogs.size(), 1);
+        QCOMPARE(driver.fileDialogs.first().section(QStringLiteral(" | "), 0, 2),
+            QStringLiteral("Export Items as CSV... | CSV Files (*.csv) | csv"));
+        // The save commits the blank row and leaves no current row.
+        QCOMPARE(driver.table().RecordCount(), 1);
+        QCOMPARE(driver.table().currentRow(), -1);
+        QCOMPARE(driver.grid()->currentIndex().isValid(), false);
+    }
+
+    void saveTwiceReplacesTheFile()
+    {
+        WindowDriver driver;
+        driver.type(QStringLiteral("Milk"));
+        driver.altKey(Qt::Key_U);
+        driver.fileAnswers = {path("items.csv"), path("items.csv")};
+        driver.click("cmdSave");
+        QCOMPARE(contents(path("items.csv")), QByteArray("Milk,,,Item,,\r\n,,,,,\r\n"));
+        driver.typeInto(1, 0, QStringLiteral("Bread"));
+        driver.click("cmdUpdate");
+        driver.click("cmdSave");
+        QCOMPARE(contents(path("items.csv")), QByteArray("Milk,,,Item,,\r\nBread,,,Item,,\r\n"));
+        QCOMPARE(driver.messages, QStringList({exported, exported}));
+    }
+
+    void dialogUsesTheSettingsAndOffersTheLastName()
+    {
+        WindowDriver driver;
+        write(path("in.csv"), "a\r\n");
+        driver.fileAnswers = {path("in.csv"), path("out"), QString(), QString()};
+        driver.click("cmdOpen");
+        driver.click("cmdSave");
+        driver.click("cmdOpen");
+        driver.click("cmdSave");
+        QCOMPARE(driver.fileDialogs.size(), 4);
+        QCOMPARE(driver.fileDialogs.mid(1),
+            QStringList({"Export Items as CSV... | CSV Files (*.csv) | csv | " + path("in.csv"),
+                "Import Items from CSV... | CSV Files (*.csv) | csv | " + path("out.csv"),
+                "Export Items as CSV... | CSV Files (*.csv) | csv | " + path("out.csv")}));
+        QCOMPARE(contents(path("out.csv")), QByteArray("a,,,,,\r\n,,,,,\r\n"));
+    }
+
+    void cancelChangesNothing_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Save File") << "cmdSave";
+        QTest::newRow("Open File") << "cmdOpen";
+    }
+    void cancelChangesNothing()
+    {
+        QFETCH(QString, command);
+        WindowDriver driver;
+        driver.type(QStringLiteral("Milk"));
+        driver.fileAnswers = {path("chosen.csv"), QString()};
+        driver.click("cmdSave");
+        const QStringList rows = driver.rows();
+        const QString buttons = driver.rowButtons();
+        driver.click(command.toLatin1().constData());
+        QCOMPARE(driver.fileDialogs.size(), 2);
+        QCOMPARE(driver.rows(), rows);
+        QCOMPARE(driver.rowButtons(), buttons);
+        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"chosen.csv"});
+    }
+
+    void openOnAFreshSheetGivesTheFilesRowsAndABlankRow()
+    {
+        WindowDriver driver;
+        write(
+            path("three.csv"), "Milk,Dairy,1.20,Item,Corner shop,4\r\nBread\r\na,b,c,d,e,f,g\r\n");
+        driver.fileAnswers = {path("three.csv")};
+        driver.altKey(Qt::Key_O);
+        QCOMPARE(driver.rows(),
+            QStringList({"Milk|Dairy|1.20|Item|Corner shop|4",
+                "Bread|<absent>|<absent>|<absent>|<absent>|<absent>", "a|b|c|d|e|f", blank}));
+        QCOMPARE(driver.table().currentRow(), 3);
+        QCOMPARE(driver.grid()->currentIndex(), driver.table().index(3, 0));
+        QVERIFY(driver.grid()->hasFocus());
+        QCOMPARE(driver.rowButtons(), QStringLiteral("Add off, Update off, Delete off"));
+        QCOMPARE(driver.window().isAddingRow(), true);
+        // Rows from a file do not feed the pick lists.
+        QCOMPARE(driver.window().groups().values(), QStringList());
+        QCOMPARE(driver.messages, QStringList());
+    }
+
+    void openAnEmptyFileOnlyReplacesTheBlankRow()
+    {
+        WindowDriver driver;
+        write(path("empty.csv"), "");
+        driver.fileAnswers = {path("empty.csv")};
+        driver.click("cmdOpen");
+        QCOMPARE(driver.rows(), QStringList {blank});
+        QCOMPARE(driver.table().isPending(), true);
+    }
+
+    // A first row that holds any text is the user's: Open keeps it.
+    void openKeepsTypedRows()
+    {
+        WindowDriver driver;
+        write(path("file.csv"), "f1\r\n");
+        driver.type(QStringLiteral("A"));
+        driver.click("cmdUpdate");
+        driver.type(QStringLiteral("B"));
+        driver.click("cmdUpdate");
+        driver.click("cmdAdd");
+        driver.fileAnswers = {path("file.csv"), path("file.csv")};
+        driver.click("cmdOpen");
+        QCOMPARE(driver.rows(),
+            QStringList({named("A"), named("B"), blank,
+                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blank}));
+
+        // Typed text that was never committed is kept too.
+        WindowDriver typed;
+        typed.type(QStringLiteral("Milk"));
+        typed.fileAnswers = {path("file.csv")};
+        typed.click("cmdOpen");
+        QCOMPARE(typed.rows(),
+            QStringList({"Milk|<absent>|<absent>|<absent>|<absent>|<absent>",
+                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blank}));
+    }
+
+    void unusualItemTypeSurvivesOpenAndSave()
+    {
+        WindowDriver driver;
+        write(path("in.csv"), "Rice,,,Sack,,\r\n");
+        driver.fileAnswers = {path("in.csv"), path("out.csv")};
+        driver.click("cmdOpen");
+        driver.click("cmdSave");
+        QCOMPARE(contents(path("out.csv")), QByteArray("Rice,,,Sack,,\r\n,,,,,\r\n"));
+    }
+
+    void openingTheSavedFileAppendsItsRowsAgain()
+    {
+        WindowDriver driver;
+        driver.type(QStringLiteral("Milk"));
+        driver.click("cmdUpdate");
+        driver.fileAnswers = {path("items.csv"), path("items.csv")};
+        driver.click("cmdSave");
+        driver.click("cmdOpen");
+        QCOMPARE(
+            driver.rows(), QStringList({named("Milk"), blank, "Milk|||Item||", "|||||", blank}));
+    }
+
+    // A value the handheld would read wrongly stops the save before any file is touched, and
+    // the cell cursor waits on it.
+    void saveRefusesAValueTheFileCannotCarry()
+    {
+        WindowDriver driver;
+        write(path("items.csv"), "old\r\n");
+        driver.type(QStringLiteral("Milk"));
+        driver.click("cmdUpdate");
+        driver.typeInto(1, 4, QStringLiteral("Smith, and Sons"));
+        driver.fileAnswers = {path("items.csv"), path("new.csv")};
+        driver.click("cmdSave");
+        driver.click("cmdSave");
+        QCOMPARE(driver.messages,
+            QStringList(2,
+                QStringLiteral(
+                    "[Warning] PantrovoImporter: Nothing was saved. The value in row 2, column "
+                    "\u201CStore\u201D contains a comma, which would split it into two fields, "
+                    "so the handheld would read the file wrongly. Please change that value.")));
+        QCOMPARE(contents(path("items.csv")), QByteArray("old\r\n"));
+        QCOMPARE(contents(path("new.csv")), QByteArray("<no file>"));
+        QCOMPARE(driver.grid()->currentIndex(), driver.table().index(1, 4));
+        QCOMPARE(driver.table().currentRow(), 1);
+    }
+
+    void saveErrorsLeaveTheOldFileAndTheTable_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a folder's name") << "folder.csv";
+        QTest::newRow("in a missing folder") << "missing/items.csv";
+        QTest::newRow("through a file") << "plain.csv/items.csv";
+    }
+    void saveErrorsLeaveTheOldFileAndTheTable()
+    {
+        QFETCH(QString, target);
+        QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
+        write(path("plain.csv"), "old\r\n");
+        const QString fileName = m_dir->filePath(target);
+        WindowDriver driver;
+        driver.type(QStringLiteral("Milk"));
+        const QStringList rows = driver.rows();
+        driver.fileAnswers = {fileName};
+        driver.click("cmdSave");
+        QCOMPARE(driver.messages.size(), 1);
+        QVERIFY2(driver.messages.first().startsWith(
+                     QStringLiteral("[Warning] PantrovoImporter: Could not save \u201C%1\u201D: ")
+                         .arg(fileName)),
+            qPrintable(driver.messages.first()));
+        QCOMPARE(contents(path("plain.csv")), QByteArray("old\r\n"));
+        QCOMPARE(driver.rows(), rows);
+    }
+
+    void openErrorsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing file") << "missing.csv"
+                                      << "No such file or directory";
+        QTest::newRow("a folder") << "folder.csv"
+                                  << "It is a folder, not a file.";
+        QTest::newRow("through a file") << "plain.csv/x.csv"
+                                        << "Not a directory";
+    }
+    void openErrorsChangeNothing()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, reason);
+        QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
+        write(path("plain.csv"), "old\r\n");
+        WindowDriver driver;
+        driver.type(QStringLiteral("Milk"));
+        const QStringList rows = driver.rows();
+        const QString buttons = driver.rowButtons();
+        driver.fileAnswers = {m_dir->filePath(target)};
+        driver.click("cmdOpen");
+        QCOMPARE(driver.messages,
+            QStringList {
+                QStringLiteral("[Warning] PantrovoImporter: Could not open \u201C%1\u201D: %2")
+                    .arg(m_dir->filePath(target), reason)});
+        QCOMPARE(driver.rows(), rows);
+        QCOMPARE(driver.rowButtons(), buttons);
+    }
+
+    // The real Qt file dialog, typed into and accepted as a user does, for both commands.
+    void realDialogSavesAndOpens()
+    {
+        WindowDriver driver;
+        driver.useRealDialogs();
+        driver.type(QStringLiteral("Milk"));
+        driver.click("cmdUpdate");
+        write(path("in.csv"), "Bread,Bakery\r\n");
+
+        ModalAnswerer answerer({path("real"), path("in.csv")});
+        driver.click("cmdSave");
+        QCOMPARE(contents(path("real.csv")), QByteArray("Milk,,,Item,,\r\n,,,,,\r\n"));
+        driver.click("cmdOpen");
+        QCOMPARE(driver.rows(),
+            QStringList(
+                {named("Milk"), blank, "Bread|Bakery|<absent>|<absent>|<absent>|<absent>", blank}));
+        QCOMPARE(answerer.seen,
+            QStringList({"file dialog: Export Items as CSV...",
+                "message: PantrovoImporter: Exported successfully",
+                "file dialog: Import Items from CSV..."}));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_MAIN(tst_FileCommands)
+#include "tst_filecommands.moc"
