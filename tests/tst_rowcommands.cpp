@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -217,21 +218,22 @@ private Q_SLOTS:
         QCOMPARE(driver.row(0), QStringLiteral("<absent>|Milk|<absent>|Item|<absent>|<absent>"));
     }
 
-    // With the cursor past the last row (as a save leaves it) nothing can be deleted: the user
-    // is told, and no row is lost.
+    // A save leaves the cursor past the last row: then nothing can be deleted, the user is
+    // told so, and no row is lost.
     void deleteRowWithNoCurrentRowLosesNothing()
     {
         WindowDriver driver;
         reachIdle(driver);
-        ItemTable &table = driver.table();
-        table.MoveFirst();
-        table.GetString(table.RecordCount(), u",", u"\r\n", u"");
+        QTemporaryDir folder;
+        driver.fileAnswers = {folder.filePath(QStringLiteral("items.csv"))};
+        driver.click("cmdSave");
+        driver.messages.clear();
         QCOMPARE(driver.grid()->currentIndex().isValid(), false);
         const QStringList before = driver.rows();
         driver.click("cmdDelete");
         QCOMPARE(driver.rows(), before);
         QCOMPARE(driver.messages,
-            QStringList {"PantrovoImporter: There is no current row to delete. Click a cell "
+            QStringList {"[Warning] PantrovoImporter: There is no current row to delete. Click a cell "
                          "of the row you want to delete, then click Delete Row."});
         QCOMPARE(driver.rowButtons(), QStringLiteral("Add on, Update on, Delete on"));
 
