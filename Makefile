@@ -23,6 +23,14 @@ run: build
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure
 
+# Benchmarks, in an optimised tree of their own; not part of make test.
+bench: deps
+	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DPANTROVO_BUILD_BENCH=ON -DPANTROVO_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_files
+	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_keystroke
+
 # The README's picture of the window.
 screenshot: build
 	scripts/screenshot.sh $(PROGRAM) docs/screenshot.png
