@@ -22,7 +22,7 @@ std::optional<QByteArray> buildFile(ItemTable &table, SaveResult &result)
     result.problem = findUnwritableValue(table);
     if (result.problem)
         return std::nullopt;
-    return encode(tableText(table));
+    return fileBytes(table);
 }
 
 } // namespace
@@ -42,6 +42,17 @@ SaveResult saveTable(ItemTable &table, const QString &fileName)
     const std::optional<QByteArray> bytes = buildFile(table, result);
     if (!bytes)
         return result;
+    // QSaveFile writes a file beside the target and renames it over the target, which would
+    // put a plain file in the place of a device such as /dev/full or /dev/null (and root may
+    // do that in /dev). Whatever is not a plain file or a folder gets the bytes directly.
+    const QFileInfo target(fileName);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        QFile device(fileName);
+        // Unbuffered, so that a write the device refuses fails here and says why.
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(device, *bytes))
+            result.error = device.errorString();
+        return result;
+    }
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || !writeAll(file, *bytes) || !file.commit())
         result.error = file.errorString();

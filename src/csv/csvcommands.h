@@ -24,7 +24,9 @@ struct SaveResult
 };
 
 // Checks every value, then writes the whole table to `fileName`, replacing the file at once
-// and only when all of it has been written. Leaves the cursor past the last row on success.
+// and only when all of it has been written; a device that is not a plain file (/dev/null, a
+// terminal) is written to directly and stays in its place. Leaves the cursor past the last row
+// on success.
 SaveResult saveTable(ItemTable &table, const QString &fileName);
 // The same, onto a device that is open for writing.
 SaveResult saveTable(ItemTable &table, QIODevice &device);
