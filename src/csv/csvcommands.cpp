@@ -8,30 +8,11 @@
 
 namespace ItemCsv {
 
-namespace {
-
-bool writeAll(QIODevice &device, const QByteArray &bytes)
-{
-    return device.write(bytes) == bytes.size();
-}
-
-// Checks every value and builds the whole file, before any file is touched; no bytes when a
-// value cannot be written.
-std::optional<QByteArray> buildFile(ItemTable &table, SaveResult &result)
-{
-    result.problem = findUnwritableValue(table);
-    if (result.problem)
-        return std::nullopt;
-    return fileBytes(table);
-}
-
-} // namespace
-
 SaveResult saveTable(ItemTable &table, QIODevice &device)
 {
     SaveResult result;
-    const std::optional<QByteArray> bytes = buildFile(table, result);
-    if (bytes && !writeAll(device, *bytes))
+    result.problem = findUnwritableValue(table);
+    if (!result.problem && !writeFile(table, device))
         result.error = device.errorString();
     return result;
 }
@@ -39,8 +20,9 @@ SaveResult saveTable(ItemTable &table, QIODevice &device)
 SaveResult saveTable(ItemTable &table, const QString &fileName)
 {
     SaveResult result;
-    const std::optional<QByteArray> bytes = buildFile(table, result);
-    if (!bytes)
+    // Every value is checked before any file is touched.
+    result.problem = findUnwritableValue(table);
+    if (result.problem)
         return result;
     // QSaveFile writes a file beside the target and renames it over the target, which would
     // put a plain file in the place of a device such as /dev/full or /dev/null (and root may
@@ -49,12 +31,12 @@ SaveResult saveTable(ItemTable &table, const QString &fileName)
     if (target.exists() && !target.isFile() && !target.isDir()) {
         QFile device(fileName);
         // Unbuffered, so that a write the device refuses fails here and says why.
-        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(device, *bytes))
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeFile(table, device))
             result.error = device.errorString();
         return result;
     }
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || !writeAll(file, *bytes) || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !writeFile(table, file) || !file.commit())
         result.error = file.errorString();
     return result;
 }

@@ -66,6 +66,19 @@ std::optional<QString> problemWith(QStringView value)
     return std::nullopt;
 }
 
+// A file write can take part of the bytes and report no error (a disk filling up); asking it
+// for the rest makes it fail and say why.
+bool writeAll(QIODevice &device, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<ValueProblem> findUnwritableValue(const ItemTable &table)
@@ -80,17 +93,28 @@ std::optional<ValueProblem> findUnwritableValue(const ItemTable &table)
     return std::nullopt;
 }
 
-QString tableText(ItemTable &table)
+bool writeFile(ItemTable &table, QIODevice &device)
 {
     if (!table.MoveFirst())
-        return {};
-    return table.GetString(table.RecordCount(), u",", u"\r\n", u"").value_or(QString());
-}
-
-QByteArray encode(QStringView text)
-{
+        return true;
+    // A slice of rows at a time, encoded into one reused buffer: the text of a million rows
+    // never exists whole in memory, once as UTF-16 and again as bytes. The caller writes to a
+    // QSaveFile, so the file itself still changes only once all of it is written.
+    constexpr int RowsPerSlice = 8192;
+    const int rowCount = table.RecordCount();
     QStringEncoder encoder(CodePage);
-    return encoder.encode(text);
+    QByteArray bytes;
+    for (int done = 0; done < rowCount; done += RowsPerSlice) {
+        const std::optional<QString> text
+            = table.GetString(std::min(RowsPerSlice, rowCount - done), u",", u"\r\n", u"");
+        if (!text)
+            return false;
+        bytes.resize(encoder.requiredSpace(text->size()));
+        const qsizetype size = encoder.appendToBuffer(bytes.data(), *text) - bytes.constData();
+        if (!writeAll(device, QByteArrayView(bytes.constData(), size)))
+            return false;
+    }
+    return true;
 }
 
 ReadResult appendLines(QIODevice &device, ItemTable &table)

@@ -24,12 +24,11 @@ struct ValueProblem
 // The first value in table order that cannot be written, if any.
 std::optional<ValueProblem> findUnwritableValue(const ItemTable &table);
 
-// The whole file: moves to the first row (committing a pending row), takes every row and
-// leaves the cursor past the last row. An empty table gives no text.
-QString tableText(ItemTable &table);
-
-// Text in the file's code page. Values must have passed findUnwritableValue().
-QByteArray encode(QStringView text);
+// Writes the whole file, in the file's code page, to a device open for writing: moves to the
+// first row (committing a pending row), writes every row in order and leaves the cursor past
+// the last row. An empty table writes nothing. Every value must have passed
+// findUnwritableValue(). False when the device fails.
+bool writeFile(ItemTable &table, QIODevice &device);
 
 struct ReadResult
 {
