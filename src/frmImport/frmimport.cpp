@@ -37,12 +37,26 @@ constexpr int PickListTopOffset = 130;
 
 const QColor PaleYellow {0xFF, 0xFF, 0xC0};
 
-QFont gridFont()
+// Where a font is missing the platform substitutes one of its own.
+QFont designFont(const QString &family)
 {
-    QFont font(QStringLiteral("Arial Black"));
+    QFont font(family);
     font.setPointSizeF(8.25);
     font.setWeight(QFont::Normal);
     return font;
+}
+
+QFont gridFont()
+{
+    return designFont(QStringLiteral("Arial Black"));
+}
+
+// The Item Type vocabulary; the first is what any other text becomes.
+const QStringList &itemTypes()
+{
+    static const QStringList types {
+        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
+    return types;
 }
 
 void setBackground(QWidget *widget, QPalette::ColorRole role)
@@ -95,15 +109,14 @@ frmImport::frmImport(QWidget *parent)
     windowFont.setPointSizeF(8);
     setFont(windowFont);
 
-    // Created in the design's order, so that the pick lists, made first, are raised above the
-    // grid explicitly below.
+    // Created in the design's order; the pick lists, made first, are raised above the grid
+    // further down.
     lstAisleNo = makePickList(this, "lstAisleNo", Layout::lstAisleNo);
     cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("&Open File"),
         QStringLiteral(":/icons/open.png"),
         QStringLiteral("Append the items of a CSV file to the grid"), Layout::cmdOpen);
     lstItemType = makePickList(this, "lstItemType", Layout::lstItemType);
-    lstItemType->setEntries(
-        {QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")});
+    lstItemType->setEntries(itemTypes());
     lstStore = makePickList(this, "lstStore", Layout::lstStore);
     lstGroups = makePickList(this, "lstGroups", Layout::lstGroups);
     CommonDialog1 = new QFileDialog(this);
@@ -116,10 +129,7 @@ frmImport::frmImport(QWidget *parent)
     cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("&Delete Row"),
         QStringLiteral(":/icons/delete.png"), QStringLiteral("Delete the item row"),
         Layout::cmdDelete);
-    QFont deleteFont(QStringLiteral("Arial"));
-    deleteFont.setPointSizeF(8.25);
-    deleteFont.setWeight(QFont::Normal);
-    cmdDelete->setFont(deleteFont);
+    cmdDelete->setFont(designFont(QStringLiteral("Arial")));
     cmdUpdate = makeButton(this, "cmdUpdate", QStringLiteral("&Update Row"),
         QStringLiteral(":/icons/save.png"), QStringLiteral("Update the item row"),
         Layout::cmdUpdate);
@@ -295,12 +305,10 @@ void frmImport::refillPickList(PickList *list, const ValueList &values)
 
 void frmImport::showItemTypeList()
 {
-    static const QStringList itemTypes {
-        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
     lstItemType->show();
     placePickList(lstItemType, Layout::lstItemType.height());
     // Each test reads the cell afresh, so a word just expanded matches no later letter.
-    for (const QString &itemType : itemTypes) {
+    for (const QString &itemType : itemTypes()) {
         if (DataGrid1->currentCellText().compare(itemType.left(1), Qt::CaseInsensitive) == 0)
             DataGrid1->setCurrentCellText(itemType);
     }
@@ -353,20 +361,14 @@ void frmImport::cmdAdd_Click()
 
 void frmImport::cmdUpdate_Click()
 {
-    static const QString group = QStringLiteral("Group");
-    static const QString store = QStringLiteral("Store");
-    static const QString aisleNo = QStringLiteral("Aisle No");
-    static const QString itemType = QStringLiteral("Item Type");
-    static const QStringList itemTypes {
-        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
-
-    Groups.remember(rsItems, group);
-    Stores.remember(rsItems, store);
-    AisleNos.remember(rsItems, aisleNo);
-    // With no current row the read fails and so does the write: no row changes.
-    const std::optional<QString> type = rsItems.fieldValue(itemType);
-    if (!type || type->isNull() || !itemTypes.contains(*type, Qt::CaseSensitive))
-        rsItems.setFieldValue(itemType, itemTypes.first());
+    Groups.remember(rsItems, u"Group");
+    Stores.remember(rsItems, u"Store");
+    AisleNos.remember(rsItems, u"Aisle No");
+    // An absent Item Type becomes "Item" too. With no current row the read fails and so does
+    // the write: no row changes.
+    const std::optional<QString> type = rsItems.fieldValue(u"Item Type");
+    if (!type || !itemTypes().contains(*type, Qt::CaseSensitive))
+        rsItems.setFieldValue(u"Item Type", itemTypes().first());
     rsItems.Update();
     cmdAdd->setEnabled(true);
     cmdDelete->setEnabled(true);
