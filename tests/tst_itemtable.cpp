@@ -283,6 +283,33 @@ private Q_SLOTS:
         QCOMPARE(row.isBlank(), true);
     }
 
+    // Guards against the fault where a value of millions of characters (a 50 MB file without
+    // line ends) froze the grid for a minute while it laid out the whole text of the cell.
+    void displayTextOfALongValueIsCut_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("display");
+        const QString limit(ItemTable::DisplayLength, u'x');
+        const QString smile = QStringLiteral("\U0001F600");
+        QTest::newRow("short value whole") << QStringLiteral("Milk") << QStringLiteral("Milk");
+        QTest::newRow("value of the display length whole") << limit << limit;
+        QTest::newRow("longer value cut") << limit + QStringLiteral("yz") << limit;
+        QTest::newRow("50 MB value cut") << QString(50 * 1024 * 1024, u'x') << limit;
+        QTest::newRow("cut does not split a surrogate pair")
+            << limit.left(ItemTable::DisplayLength - 1) + smile + QStringLiteral("z")
+            << limit.left(ItemTable::DisplayLength - 1);
+    }
+    void displayTextOfALongValueIsCut()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, display);
+        m_table->AddNew();
+        QVERIFY(m_table->setFieldValue(4, value));
+        const QModelIndex cell = m_table->index(0, 4);
+        QCOMPARE(cell.data(Qt::DisplayRole).toString(), display);
+        QCOMPARE(cell.data(Qt::EditRole).toString(), value);
+    }
+
 private:
     std::unique_ptr<ItemTable> m_table;
     std::unique_ptr<QAbstractItemModelTester> m_tester;

@@ -216,7 +216,16 @@ QVariant ItemTable::data(const QModelIndex &index, int role) const
     const ItemRow &row = m_rows[std::size_t(index.row())];
     if (!row.isPresent(index.column()))
         return role == Qt::EditRole ? QVariant(QString()) : QVariant();
-    return row.fieldView(index.column()).toString();
+    QStringView value = row.fieldView(index.column());
+    // The grid lays out the whole text it is given to elide it, which for a value of
+    // millions of characters (a file without line ends) takes a minute and gigabytes. No cell
+    // shows more than a few hundred characters, so it is given no more than DisplayLength;
+    // the editor still gets the whole value.
+    if (role == Qt::DisplayRole && value.size() > DisplayLength) {
+        value.truncate(
+            value.at(DisplayLength - 1).isHighSurrogate() ? DisplayLength - 1 : DisplayLength);
+    }
+    return value.toString();
 }
 
 bool ItemTable::setData(const QModelIndex &index, const QVariant &value, int role)

@@ -22,6 +22,8 @@ class ItemTable : public QAbstractTableModel
 
 public:
     static constexpr int FieldCount = ItemRow::FieldCount;
+    // The most characters of a value that data() gives for display.
+    static constexpr qsizetype DisplayLength = 1000;
     static const QStringList &fieldNames();
     // The index of a field by its exact name, or -1.
     static int fieldIndex(QStringView name);
