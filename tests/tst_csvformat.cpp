@@ -153,7 +153,7 @@ private Q_SLOTS:
             << QByteArray(",,,,,\r\n") << QStringList {"|||||"};
         QTest::newRow("empty line: six absent values") << QByteArray("\r\n") << QStringList {blank};
         QTest::newRow("quote is plain text") << QByteArray(
-            "\"Milk\",\"a,b\"\r\n") << QStringList {"\"Milk\"|\"a|b\"|<absent>|<absent>|<absent>"};
+            "\"Milk\",\"a,b\"\r\n") << QStringList {R"("Milk"|"a|b"|<absent>|<absent>|<absent>)"};
         QTest::newRow("comma in a value shifts the rest") << QByteArray(
             "Eggs, large,Dairy,1,Item,Shop,4\r\n") << QStringList {"Eggs| large|Dairy|1|Item|Shop"};
         QTest::newRow("last line without line end")

@@ -294,7 +294,7 @@ private Q_SLOTS:
         QTest::newRow("short value whole") << QStringLiteral("Milk") << QStringLiteral("Milk");
         QTest::newRow("value of the display length whole") << limit << limit;
         QTest::newRow("longer value cut") << limit + QStringLiteral("yz") << limit;
-        QTest::newRow("50 MB value cut") << QString(50 * 1024 * 1024, u'x') << limit;
+        QTest::newRow("50 MB value cut") << QString(qsizetype(50) * 1024 * 1024, u'x') << limit;
         QTest::newRow("cut does not split a surrogate pair")
             << limit.left(ItemTable::DisplayLength - 1) + smile + QStringLiteral("z")
             << limit.left(ItemTable::DisplayLength - 1);

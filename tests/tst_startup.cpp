@@ -70,8 +70,7 @@ private Q_SLOTS:
                 "&Update Row / Update the item row",
                 "&Delete Row / Delete the item row",
                 "&Open File / Append the items of a CSV file to the grid",
-                "&Save File / Export the data to a CSV file for import to "
-                "Pantrovo",
+                "&Save File / Export the data to a CSV file for import to Pantrovo",
             }));
     }
 
