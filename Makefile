@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 PROGRAM = $(BUILD)/src/pantrovo-importer
 
-.PHONY: all deps configure build run test bench screenshot clean
+.PHONY: all deps configure build run test bench screenshot clean sanitize fuzz tidy
 
 all: build
 
@@ -30,6 +30,42 @@ bench: deps
 	cmake --build $(BUILD)-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_files
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_keystroke
+
+# The whole program and every test built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang), and every test run under them; any finding fails the test that met it.
+SANITIZE_ENV = QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+sanitize: deps
+	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPANTROVO_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-asan
+	$(SANITIZE_ENV) ctest --test-dir $(BUILD)-asan --output-on-failure
+
+# Feeds generated files through the reader and the writer for FUZZ_SECONDS, starting from the
+# seed files in fuzz/corpus; what it learns goes to fuzz/corpus-work (not kept in git), and an
+# input that fails is written to $(BUILD)-fuzz/ as crash-*.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPANTROVO_BUILD_FUZZ=ON \
+	    -DPANTROVO_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-fuzz --target fuzz_csvfile
+	mkdir -p fuzz/corpus-work
+	$(SANITIZE_ENV) $(BUILD)-fuzz/fuzz/fuzz_csvfile -max_total_time=$(FUZZ_SECONDS) \
+	    -artifact_prefix=$(BUILD)-fuzz/ -print_final_stats=1 fuzz/corpus-work fuzz/corpus
+
+# Static checks: clang-tidy with the project's .clang-tidy over every source file, then
+# cppcheck; a finding from either fails. The tree is built first so that moc's files exist.
+tidy: deps
+	cmake -S . -B $(BUILD)-tidy -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	cmake --build $(BUILD)-tidy
+	run-clang-tidy -quiet -p $(BUILD)-tidy '$(CURDIR)/(src|tests|fuzz)/.*\.cpp$$'
+	cppcheck --enable=warning,style,performance,portability --std=c++20 --language=c++ \
+	    --library=qt --inline-suppr --error-exitcode=1 --quiet --suppressions-list=cppcheck.supp \
+	    -I src/sheet -I src/csv -I src/frmImport -I tests src tests fuzz
 
 # The README's picture of the window.
 screenshot: build

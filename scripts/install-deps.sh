@@ -11,6 +11,8 @@ packages=(
     libbenchmark-dev                         # make bench
     dpkg-dev file                            # make package (dpkg-shlibdeps finds the Qt packages)
     desktop-file-utils appstream             # make validate
+    clang libclang-rt-14-dev                 # make sanitize, make fuzz (ASan, UBSan, libFuzzer)
+    clang-tidy cppcheck                      # make tidy
 )
 packages+=("$@")
 
