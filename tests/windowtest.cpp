@@ -37,6 +37,8 @@ WindowDriver::WindowDriver()
         if (answer.isEmpty())
             return int(QDialog::Rejected);
         files->selectFile(answer);
+        if (afterFileDialog)
+            afterFileDialog();
         return int(QDialog::Accepted);
     });
     m_window->show();

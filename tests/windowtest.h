@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class ItemGrid;
@@ -53,6 +54,9 @@ public:
     // Answers to the file dialog, one for each time it is shown: a path to choose, or an
     // empty string to cancel. With no answer left the dialog is cancelled.
     QStringList fileAnswers;
+    // Runs after the file dialog is answered and before the window acts on the answer, as
+    // another program might change the chosen file while the dialog closes.
+    std::function<void()> afterFileDialog;
     // The file dialog each time it was shown: "title | filter | default suffix | offered name".
     QStringList fileDialogs;
     // Lets the window show real dialogs, for a test that drives them itself.
