@@ -236,7 +236,8 @@ private Q_SLOTS:
     }
 
     // A disk that fills up in the middle of a save: root cannot write past that, so this holds
-    // when the tests run as root too.
+    // when the tests run as root too. Also guards against the fault where the file system took
+    // part of a write without an error and the user was told only "Unknown error".
     void saveOntoAFullDiskKeepsTheOldFile()
     {
         const QString disk = path("disk");
