@@ -14,24 +14,6 @@
 
 namespace {
 
-const QString blank = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
-const QString exported = QStringLiteral("[Information] PantrovoImporter: Exported successfully");
-
-QByteArray contents(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<no file>";
-    return file.readAll();
-}
-
-void write(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the test file");
-}
-
 QString named(const char *name)
 {
     return QLatin1StringView(name) + QStringLiteral("|<absent>|<absent>|Item|<absent>|<absent>");
@@ -91,7 +73,7 @@ private Q_SLOTS:
         driver.fileAnswers = {path("items.csv")};
         driver.click("cmdSave");
         QCOMPARE(contents(path("items.csv")), QByteArray(",,,,,\r\n"));
-        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(driver.messages, QStringList {exportedMessage});
         QCOMPARE(driver.fileDialogs.size(), 1);
         QCOMPARE(driver.fileDialogs.first().section(QStringLiteral(" | "), 0, 2),
             QStringLiteral("Export Items as CSV... | CSV Files (*.csv) | csv"));
@@ -113,7 +95,7 @@ private Q_SLOTS:
         driver.click("cmdUpdate");
         driver.click("cmdSave");
         QCOMPARE(contents(path("items.csv")), QByteArray("Milk,,,Item,,\r\nBread,,,Item,,\r\n"));
-        QCOMPARE(driver.messages, QStringList({exported, exported}));
+        QCOMPARE(driver.messages, QStringList({exportedMessage, exportedMessage}));
     }
 
     void dialogUsesTheSettingsAndOffersTheLastName()
@@ -152,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(driver.fileDialogs.size(), 2);
         QCOMPARE(driver.rows(), rows);
         QCOMPARE(driver.rowButtons(), buttons);
-        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(driver.messages, QStringList {exportedMessage});
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"chosen.csv"});
     }
 
@@ -165,7 +147,7 @@ private Q_SLOTS:
         driver.altKey(Qt::Key_O);
         QCOMPARE(driver.rows(),
             QStringList({"Milk|Dairy|1.20|Item|Corner shop|4",
-                "Bread|<absent>|<absent>|<absent>|<absent>|<absent>", "a|b|c|d|e|f", blank}));
+                "Bread|<absent>|<absent>|<absent>|<absent>|<absent>", "a|b|c|d|e|f", blankRow}));
         QCOMPARE(driver.table().currentRow(), 3);
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(3, 0));
         QVERIFY(driver.grid()->hasFocus());
@@ -182,7 +164,7 @@ private Q_SLOTS:
         write(path("empty.csv"), "");
         driver.fileAnswers = {path("empty.csv")};
         driver.click("cmdOpen");
-        QCOMPARE(driver.rows(), QStringList {blank});
+        QCOMPARE(driver.rows(), QStringList {blankRow});
         QCOMPARE(driver.table().isPending(), true);
     }
 
@@ -199,8 +181,8 @@ private Q_SLOTS:
         driver.fileAnswers = {path("file.csv"), path("file.csv")};
         driver.click("cmdOpen");
         QCOMPARE(driver.rows(),
-            QStringList({named("A"), named("B"), blank,
-                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blank}));
+            QStringList({named("A"), named("B"), blankRow,
+                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow}));
 
         // Typed text that was never committed is kept too.
         WindowDriver typed;
@@ -209,7 +191,7 @@ private Q_SLOTS:
         typed.click("cmdOpen");
         QCOMPARE(typed.rows(),
             QStringList({"Milk|<absent>|<absent>|<absent>|<absent>|<absent>",
-                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blank}));
+                "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow}));
     }
 
     void unusualItemTypeSurvivesOpenAndSave()
@@ -230,8 +212,8 @@ private Q_SLOTS:
         driver.fileAnswers = {path("items.csv"), path("items.csv")};
         driver.click("cmdSave");
         driver.click("cmdOpen");
-        QCOMPARE(
-            driver.rows(), QStringList({named("Milk"), blank, "Milk|||Item||", "|||||", blank}));
+        QCOMPARE(driver.rows(),
+            QStringList({named("Milk"), blankRow, "Milk|||Item||", "|||||", blankRow}));
     }
 
     // A value the handheld would read wrongly stops the save before any file is touched, and
@@ -334,8 +316,8 @@ private Q_SLOTS:
         QCOMPARE(contents(path("real.csv")), QByteArray("Milk,,,Item,,\r\n,,,,,\r\n"));
         driver.click("cmdOpen");
         QCOMPARE(driver.rows(),
-            QStringList(
-                {named("Milk"), blank, "Bread|Bakery|<absent>|<absent>|<absent>|<absent>", blank}));
+            QStringList({named("Milk"), blankRow,
+                "Bread|Bakery|<absent>|<absent>|<absent>|<absent>", blankRow}));
         QCOMPARE(answerer.seen,
             QStringList({"file dialog: Export Items as CSV...",
                 "message: PantrovoImporter: Exported successfully",

@@ -19,26 +19,9 @@
 // tst_filecommands.)
 namespace {
 
-const QString blank = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
 const QString tea = QStringLiteral("Tea|<absent>|<absent>|Item|<absent>|<absent>");
 const QByteArray teaLine = "Tea,,,Item,,\r\n";
 const QByteArray blankLine = ",,,,,\r\n";
-const QString exported = QStringLiteral("[Information] PantrovoImporter: Exported successfully");
-
-QByteArray contents(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<no file>";
-    return file.readAll();
-}
-
-void write(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write the test file");
-}
 
 // All the bytes of a string literal, NUL bytes included, without the terminating one.
 template<std::size_t Size> QByteArray bytes(const char (&literal)[Size])
@@ -92,7 +75,7 @@ class tst_HostileFiles : public QObject
     {
         driver.type(QStringLiteral("Tea"));
         driver.click("cmdUpdate");
-        QCOMPARE(driver.rows(), QStringList({tea, blank}));
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}));
     }
 
 private Q_SLOTS:
@@ -120,7 +103,7 @@ private Q_SLOTS:
                    "\0\0,\xFF\xFF\xFF\xFF\0x,,,,\r\n\xFF\xFF\xFF\xFF\xFF\xFF,,,,,\r\n\0,,,,,\r\n");
         QTest::newRow("mixed line ends: CR LF, LF, CR, LF CR, none")
             << QByteArray("a\r\nb\nc\rd\n\re")
-            << QStringList {oneValue("a"), oneValue("b"), oneValue("c"), oneValue("d"), blank,
+            << QStringList {oneValue("a"), oneValue("b"), oneValue("c"), oneValue("d"), blankRow,
                    oneValue("e")}
             << QByteArray("a,,,,,\r\nb,,,,,\r\nc,,,,,\r\nd,,,,,\r\n,,,,,\r\ne,,,,,\r\n");
         QTest::newRow("ends in the middle of a CR LF")
@@ -139,11 +122,11 @@ private Q_SLOTS:
         driver.fileAnswers = {path("damaged.csv"), path("saved.csv")};
 
         driver.click("cmdOpen");
-        QCOMPARE(driver.rows(), QStringList({tea, blank}) + fileRows + QStringList {blank});
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}) + fileRows + QStringList {blankRow});
         driver.click("cmdSave");
         QCOMPARE(contents(path("saved.csv")), teaLine + blankLine + savedFileRows + blankLine);
-        QCOMPARE(driver.rows(), QStringList({tea, blank}) + fileRows + QStringList {blank});
-        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}) + fileRows + QStringList {blankRow});
+        QCOMPARE(driver.messages, QStringList {exportedMessage});
     }
 
     // Sizes far beyond any real item list. Kept to what stays quick under the sanitizers.
@@ -157,7 +140,7 @@ private Q_SLOTS:
             << QByteArray("a,b,c,d,e," + longValue)
             << QStringList {QStringLiteral("a|b|c|d|e|") + QString::fromLatin1(longValue)};
         QTest::newRow("1,000,000 empty lines")
-            << QByteArray("\r\n").repeated(1'000'000) << QStringList(1'000'000, blank);
+            << QByteArray("\r\n").repeated(1'000'000) << QStringList(1'000'000, blankRow);
     }
     void largeFileOpensAndSaves()
     {
@@ -169,7 +152,7 @@ private Q_SLOTS:
         driver.fileAnswers = {path("large.csv"), path("saved.csv")};
 
         driver.click("cmdOpen");
-        const QStringList rows = QStringList({tea, blank}) + fileRows + QStringList {blank};
+        const QStringList rows = QStringList({tea, blankRow}) + fileRows + QStringList {blankRow};
         QCOMPARE(driver.rows(), rows);
         driver.click("cmdSave");
         QByteArray saved = teaLine + blankLine;
@@ -178,7 +161,7 @@ private Q_SLOTS:
         saved += blankLine;
         QCOMPARE(contents(path("saved.csv")), saved);
         QCOMPARE(driver.rows(), rows);
-        QCOMPARE(driver.messages, QStringList {exported});
+        QCOMPARE(driver.messages, QStringList {exportedMessage});
     }
 
     void fileGoneBetweenTheDialogAndTheReadChangesNothing()
@@ -195,7 +178,7 @@ private Q_SLOTS:
         driver.click("cmdOpen");
         QCOMPARE(driver.messages,
             QStringList {cannotOpen(path("items.csv"), "No such file or directory")});
-        QCOMPARE(driver.rows(), QStringList({tea, blank}));
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}));
         QCOMPARE(driver.rowButtons(), buttons);
     }
 
@@ -209,7 +192,7 @@ private Q_SLOTS:
         QTest::newRow("a device that is always full, as /dev/full")
             << 7 << QStringList {cannotSave(QString(), "No space left on device")};
         QTest::newRow("a device that takes everything, as /dev/null")
-            << 3 << QStringList {exported};
+            << 3 << QStringList {exportedMessage};
     }
     void saveOntoADeviceWritesToTheDevice()
     {
@@ -232,7 +215,7 @@ private Q_SLOTS:
         QCOMPARE(
             QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
             QStringList {"device.csv"});
-        QCOMPARE(driver.rows(), QStringList({tea, blank}));
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}));
     }
 
     // A disk that fills up in the middle of a save: root cannot write past that, so this holds

@@ -4,11 +4,27 @@
 #include "picklist.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+
+QByteArray contents(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<no file>";
+    return file.readAll();
+}
+
+void write(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+}
 
 WindowDriver::WindowDriver()
     : m_window(std::make_unique<frmImport>())

@@ -11,6 +11,18 @@ class ItemGrid;
 class PickList;
 class QToolButton;
 
+// The text WindowDriver::row() gives for a row whose six fields are all absent.
+inline const QString blankRow
+    = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
+// What WindowDriver::messages holds after a save that succeeded.
+inline const QString exportedMessage
+    = QStringLiteral("[Information] PantrovoImporter: Exported successfully");
+
+// A file's whole content, or "<no file>" when it cannot be read.
+QByteArray contents(const QString &fileName);
+// Writes a test file; a test that cannot write its own files stops at once.
+void write(const QString &fileName, const QByteArray &bytes);
+
 // Drives the real window as a user would, and describes what it shows in whole values that
 // QCOMPARE prints readably.
 class WindowDriver
