@@ -1,68 +1,19 @@
 #include "itemgrid.h"
 
+#include "celldelegate.h"
+
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QStyledItemDelegate>
-
-namespace {
-
-class CellDelegate : public QStyledItemDelegate
-{
-public:
-    explicit CellDelegate(ItemGrid *grid)
-        : QStyledItemDelegate(grid)
-        , m_grid(grid)
-    {
-    }
-
-    QWidget *createEditor(
-        QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const override
-    {
-        auto *editor = new QLineEdit(parent);
-        editor->setFrame(false);
-        connect(editor, &QLineEdit::textEdited, this, [this, editor] {
-            // Store the keystroke in the table before anyone hears of it, so that a command
-            // run next (Alt+U straight after typing) sees what the user typed.
-            Q_EMIT const_cast<CellDelegate *>(this)->commitData(editor);
-            Q_EMIT m_grid->Change();
-        });
-        return editor;
-    }
-
-    // The model echoes every stored keystroke back; resetting the editor to the same text
-    // would throw away its cursor position and undo history.
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override
-    {
-        auto *lineEdit = static_cast<QLineEdit *>(editor);
-        const QString text = index.data(Qt::EditRole).toString();
-        if (lineEdit->text() != text)
-            lineEdit->setText(text);
-    }
-
-    // An editor that was opened and closed without typing must not turn an absent field into
-    // an empty one, and a stale editor must not write over what the program set.
-    void setModelData(
-        QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
-    {
-        const QString text = static_cast<QLineEdit *>(editor)->text();
-        if (text != index.data(Qt::EditRole).toString())
-            model->setData(index, text, Qt::EditRole);
-    }
-
-private:
-    ItemGrid *m_grid;
-};
-
-} // namespace
 
 ItemGrid::ItemGrid(QWidget *parent)
     : QTableView(parent)
 {
-    setItemDelegate(new CellDelegate(this));
+    auto *delegate = new CellDelegate(this);
+    setItemDelegate(delegate);
+    connect(delegate, &CellDelegate::textEdited, this, &ItemGrid::Change);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
-
         | QAbstractItemView::EditKeyPressed);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(FrameWidth);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// The grid's cell editor: a frameless line edit whose every keystroke is stored in the model at
+// once, so that the table always holds what the user sees and a command run straight after
+// typing (an access key) sees what was typed.
+class CellDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(
+        QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+
+Q_SIGNALS:
+    // The user changed the text of the open editor; the model already holds the new text.
+    void textEdited();
+
+private Q_SLOTS:
+    void storeEdit();
+};
