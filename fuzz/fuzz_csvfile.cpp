@@ -92,10 +92,11 @@ void checkRow(const ItemRow &row, const QByteArray &line)
 {
     // An empty line has no parts; otherwise part i of the line is field i, up to six.
     const QByteArrayList parts = line.isEmpty() ? QByteArrayList() : line.split(',');
-    for (int field = 0; field < ItemRow::FieldCount; ++field) {
-        if (row.isPresent(field) != (field < parts.size()))
+    for (int field = 0; field < ColumnCount; ++field) {
+        const Column column = columnAt(field);
+        if (row.isPresent(column) != (field < parts.size()))
             fail("a field is present or absent against its line");
-        if (row.isPresent(field) && row.fieldView(field) != decode(parts[field]))
+        if (row.isPresent(column) && row.fieldView(column) != decode(parts[field]))
             fail("a field does not hold its part of the line");
     }
 }
@@ -107,7 +108,7 @@ QByteArray savedForm(const QByteArrayList &lines)
     QByteArray bytes;
     for (const QByteArray &line : lines) {
         QByteArrayList parts = line.split(',');
-        parts.resize(ItemRow::FieldCount);
+        parts.resize(ColumnCount);
         bytes += parts.join(',') + "\r\n";
     }
     return bytes;
@@ -116,7 +117,7 @@ QByteArray savedForm(const QByteArrayList &lines)
 bool everyLineHasSixParts(const QByteArrayList &lines)
 {
     return std::all_of(lines.begin(), lines.end(),
-        [](const QByteArray &line) { return line.count(',') == ItemRow::FieldCount - 1; });
+        [](const QByteArray &line) { return line.count(',') == ColumnCount - 1; });
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "csvcommands.h"
 #include "csvformat.h"
-#include "itemtable.h"
+#include "tablerows.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
@@ -48,33 +48,6 @@ private:
     qint64 m_position = 0;
 };
 
-// Rows given as "field|field|...", "<absent>" for an absent field.
-void fill(ItemTable &table, const QStringList &rows)
-{
-    for (const QString &row : rows) {
-        table.AddNew();
-        const QStringList fields = row.split(u'|');
-        for (int field = 0; field < fields.size(); ++field) {
-            if (fields[field] != u"<absent>")
-                table.setFieldValue(field, fields[field]);
-        }
-    }
-}
-
-QStringList describe(const ItemTable &table)
-{
-    QStringList rows;
-    for (int index = 0; index < table.size(); ++index) {
-        QStringList fields;
-        for (int field = 0; field < ItemRow::FieldCount; ++field) {
-            const ItemRow &row = table.row(index);
-            fields.append(row.isPresent(field) ? row.field(field) : QStringLiteral("<absent>"));
-        }
-        rows.append(fields.join(u'|'));
-    }
-    return rows;
-}
-
 QByteArray save(ItemTable &table)
 {
     QBuffer buffer;
@@ -97,8 +70,6 @@ QStringList read(const QByteArray &bytes)
     return describe(table);
 }
 
-const QString blank = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
-
 } // namespace
 
 class tst_CsvFormat : public QObject
@@ -110,13 +81,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("fresh blank row") << QStringList {blank} << QByteArray(",,,,,\r\n");
+        QTest::newRow("fresh blank row") << QStringList {blankRow} << QByteArray(",,,,,\r\n");
         QTest::newRow("no rows: empty file") << QStringList() << QByteArray();
         QTest::newRow("Milk line, space kept, nothing quoted")
             << QStringList {"Milk|Dairy|1.20|Item|Corner shop|4"}
             << QByteArray("Milk,Dairy,1.20,Item,Corner shop,4\r\n");
         QTest::newRow("three rows, three lines, no header")
-            << QStringList {"a|<absent>|<absent>|Item|<absent>|<absent>", blank, "c||||| "}
+            << QStringList {"a|<absent>|<absent>|Item|<absent>|<absent>", blankRow, "c||||| "}
             << QByteArray("a,,,Item,,\r\n,,,,,\r\nc,,,,, \r\n");
         QTest::newRow("absent and empty look alike")
             << QStringList {"||<absent>||<absent>|"} << QByteArray(",,,,,\r\n");
@@ -151,7 +122,8 @@ private Q_SLOTS:
             << QByteArray("a,b,c,d,e,f,g\r\n") << QStringList {"a|b|c|d|e|f"};
         QTest::newRow("five commas: six empty values")
             << QByteArray(",,,,,\r\n") << QStringList {"|||||"};
-        QTest::newRow("empty line: six absent values") << QByteArray("\r\n") << QStringList {blank};
+        QTest::newRow("empty line: six absent values")
+            << QByteArray("\r\n") << QStringList {blankRow};
         QTest::newRow("quote is plain text") << QByteArray(
             "\"Milk\",\"a,b\"\r\n") << QStringList {R"("Milk"|"a|b"|<absent>|<absent>|<absent>)"};
         QTest::newRow("comma in a value shifts the rest") << QByteArray(
@@ -167,7 +139,7 @@ private Q_SLOTS:
                    "c|<absent>|<absent>|<absent>|<absent>|<absent>"};
         QTest::newRow("CR then CR LF: an empty line between")
             << QByteArray("a\r\r\nb\r\n")
-            << QStringList {"a|<absent>|<absent>|<absent>|<absent>|<absent>", blank,
+            << QStringList {"a|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow,
                    "b|<absent>|<absent>|<absent>|<absent>|<absent>"};
         QTest::newRow("ends in the middle of CR LF")
             << QByteArray("a,b\r") << QStringList {"a|b|<absent>|<absent>|<absent>|<absent>"};
@@ -206,7 +178,7 @@ private Q_SLOTS:
     {
         ItemTable table;
         QAbstractItemModelTester tester(&table);
-        fill(table, {"Milk|Dairy|1.20|Item|Corner shop|4", blank, "Crème|<absent>||Box|€|  7 "});
+        fill(table, {"Milk|Dairy|1.20|Item|Corner shop|4", blankRow, "Crème|<absent>||Box|€|  7 "});
         const QByteArray bytes = save(table);
         QCOMPARE(read(bytes),
             QStringList({"Milk|Dairy|1.20|Item|Corner shop|4", "|||||", "Crème|||Box|€|  7 "}));
@@ -248,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(result.problem);
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
                      .arg(result.problem->row)
-                     .arg(result.problem->column)
+                     .arg(position(result.problem->column))
                      .arg(result.problem->reason),
             QStringLiteral("row 1, column 4: %1").arg(reason));
         QCOMPARE(buffer.data(), QByteArray());

@@ -140,7 +140,7 @@ private Q_SLOTS:
             } else {
                 driver.typeAsOneValue(typed);
             }
-            QCOMPARE(driver.table().fieldValue(3), typed);
+            QCOMPARE(driver.table().fieldValue(Column::ItemType), typed);
         }
         driver.click("cmdUpdate");
         QCOMPARE(driver.row(0),

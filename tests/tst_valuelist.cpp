@@ -1,4 +1,3 @@
-#include "itemtable.h"
 #include "valuelist.h"
 
 #include <QTest>
@@ -6,15 +5,6 @@
 class tst_ValueList : public QObject
 {
     Q_OBJECT
-
-    // Remembers the Store value of a fresh row holding `value` (a null string: left absent).
-    void rememberStore(ValueList &list, const QString &value)
-    {
-        m_table.AddNew();
-        if (!value.isNull())
-            m_table.setFieldValue(QStringLiteral("Store"), value);
-        list.remember(m_table, QStringLiteral("Store"));
-    }
 
 private Q_SLOTS:
     void remembersDistinctValuesOldestFirst_data()
@@ -38,30 +28,17 @@ private Q_SLOTS:
         QFETCH(QStringList, remembered);
         ValueList list;
         for (const QString &value : committed)
-            rememberStore(list, value);
+            list.remember(value);
         QCOMPARE(list.values(), remembered);
-    }
-
-    void noCurrentRowChangesNothing()
-    {
-        ValueList list;
-        rememberStore(list, QStringLiteral("Aldi"));
-        m_table.MoveFirst();
-        m_table.GetString(m_table.size(), u",", u"\r\n", u"");
-        list.remember(m_table, QStringLiteral("Store"));
-        QCOMPARE(list.values(), QStringList {"Aldi"});
-        ValueList never;
-        never.remember(m_table, QStringLiteral("Store"));
-        QCOMPARE(never.values(), QStringList());
     }
 
     void aFullListTakesNoNewValue()
     {
         ValueList list;
         for (int i = 0; i < ValueList::MaximumCount; ++i)
-            rememberStore(list, QString::number(i));
-        rememberStore(list, QStringLiteral("one too many"));
-        rememberStore(list, QStringLiteral("0"));
+            list.remember(QString::number(i));
+        list.remember(QStringLiteral("one too many"));
+        list.remember(QStringLiteral("0"));
         QCOMPARE(list.values().size(), ValueList::MaximumCount);
         QCOMPARE(list.values().last(), QStringLiteral("32767"));
     }
@@ -83,12 +60,9 @@ private Q_SLOTS:
         QFETCH(QStringList, offered);
         ValueList list;
         for (const char *value : {"Fruit", "Frozen food", "Dairy"})
-            rememberStore(list, QString::fromLatin1(value));
+            list.remember(QString::fromLatin1(value));
         QCOMPARE(list.matching(typed), offered);
     }
-
-private:
-    ItemTable m_table;
 };
 
 QTEST_GUILESS_MAIN(tst_ValueList)

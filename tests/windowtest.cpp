@@ -11,6 +11,15 @@
 #include <QTest>
 #include <QToolButton>
 
+QStringList entries(const PickList *list)
+{
+    QStringList texts;
+    const QAbstractItemModel *model = list->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, 0).data().toString());
+    return texts;
+}
+
 QByteArray contents(const QString &fileName)
 {
     QFile file(fileName);
@@ -96,19 +105,12 @@ QString WindowDriver::rowButtons() const
 
 QString WindowDriver::row(int index) const
 {
-    const ItemRow &itemRow = m_window->items().row(index);
-    QStringList fields;
-    for (int field = 0; field < ItemRow::FieldCount; ++field)
-        fields.append(itemRow.isPresent(field) ? itemRow.field(field) : QStringLiteral("<absent>"));
-    return fields.join(u'|');
+    return describe(m_window->items().row(index));
 }
 
 QStringList WindowDriver::rows() const
 {
-    QStringList all;
-    for (int index = 0; index < m_window->items().size(); ++index)
-        all.append(row(index));
-    return all;
+    return describe(m_window->items());
 }
 
 QString WindowDriver::pickListState(const char *name) const
@@ -117,7 +119,7 @@ QString WindowDriver::pickListState(const char *name) const
     const QRect place = list->geometry();
     return QStringLiteral("%1 [%2] at (%3, %4) %5x%6")
         .arg(list->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"),
-            list->entries().join(QStringLiteral(", ")))
+            entries(list).join(QStringLiteral(", ")))
         .arg(place.x())
         .arg(place.y())
         .arg(place.width())

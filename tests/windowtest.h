@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frmimport.h"
+#include "tablerows.h"
 
 #include <QStringList>
 
@@ -11,13 +12,12 @@ class ItemGrid;
 class PickList;
 class QToolButton;
 
-// The text WindowDriver::row() gives for a row whose six fields are all absent.
-inline const QString blankRow
-    = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
 // What WindowDriver::messages holds after a save that succeeded.
 inline const QString exportedMessage
     = QStringLiteral("[Information] PantrovoImporter: Exported successfully");
 
+// The entries a pick list holds, shown or not.
+QStringList entries(const PickList *list);
 // A file's whole content, or "<no file>" when it cannot be read.
 QByteArray contents(const QString &fileName);
 // Writes a test file; a test that cannot write its own files stops at once.
@@ -39,7 +39,7 @@ public:
 
     // "Add on, Update off, Delete off": the three row buttons at once.
     QString rowButtons() const;
-    // The fields of a row joined by "|", an absent field shown as "<absent>".
+    // A row as tablerows.h writes it.
     QString row(int index) const;
     QStringList rows() const;
     // "shown [Fruit, Dairy] at (168, 150) 73x40" or "hidden [] at ...": a pick list at once.

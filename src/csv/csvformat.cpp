@@ -85,7 +85,7 @@ std::optional<ValueProblem> findUnwritableValue(const ItemTable &table)
 {
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
-        for (int column = 0; column < ItemRow::FieldCount; ++column) {
+        for (const Column column : AllColumns) {
             if (std::optional<QString> reason = problemWith(itemRow.fieldView(column)))
                 return ValueProblem {row, column, *reason};
         }

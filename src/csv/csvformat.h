@@ -1,5 +1,7 @@
 #pragma once
 
+#include "column.h"
+
 #include <QString>
 
 #include <optional>
@@ -17,7 +19,7 @@ namespace ItemCsv {
 struct ValueProblem
 {
     int row = 0; // 0-based
-    int column = 0; // 0-based
+    Column column = Column::ItemName;
     QString reason; // "contains a comma", ...
 };
 

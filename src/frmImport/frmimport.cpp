@@ -30,10 +30,24 @@ constexpr QRect lstItemType {280, 150, 73, 47};
 constexpr QRect lstAisleNo {480, 152, 73, 32};
 constexpr int FirstColumnWidth = 150;
 constexpr int OtherColumnWidth = 100;
-// A pick list's top edge is (current row on display + 1) * 20 + 130: the bottom edge of the
-// current row below the grid's top (112), its frame (1) and its heading row (17).
-constexpr int PickListTopOffset = 130;
+// Where the grid's first row starts: below the grid's top edge, its frame and its heading.
+constexpr int PickListTopOffset = DataGrid1.top() + ItemGrid::FrameWidth + ItemGrid::HeadingHeight;
 } // namespace Layout
+
+// How each event sets "Add Row", "Delete Row" and "Update Row"; Keep leaves a button as it was.
+enum class Switch { Keep, On, Off };
+struct RowButtons
+{
+    Switch add;
+    Switch del;
+    Switch update;
+};
+
+void apply(QToolButton *button, Switch state)
+{
+    if (state != Switch::Keep)
+        button->setEnabled(state == Switch::On);
+}
 
 const QColor PaleYellow {0xFF, 0xFF, 0xC0};
 
@@ -51,7 +65,8 @@ QFont gridFont()
     return designFont(QStringLiteral("Arial Black"));
 }
 
-// The Item Type vocabulary; the first is what any other text becomes.
+// The Item Type vocabulary; the first is what any other text becomes. These are values stored
+// in the file, not words of the user interface, so they are never translated.
 const QStringList &itemTypes()
 {
     static const QStringList types {
@@ -100,7 +115,7 @@ frmImport::frmImport(QWidget *parent)
     , m_runDialog([](QDialog &dialog) { return dialog.exec(); })
 {
     setObjectName(QStringLiteral("frmImport"));
-    setWindowTitle(QStringLiteral("Pantrovo Importer"));
+    setWindowTitle(tr("Pantrovo Importer"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/pantrovo-importer.png")));
     setFixedSize(Layout::ClientSize);
     // A small default font, so that the captions fit the 75-pixel buttons and the
@@ -112,27 +127,23 @@ frmImport::frmImport(QWidget *parent)
     // Created in the design's order; the pick lists, made first, are raised above the grid
     // further down.
     lstAisleNo = makePickList(this, "lstAisleNo", Layout::lstAisleNo);
-    cmdOpen = makeButton(this, "cmdOpen", QStringLiteral("&Open File"),
-        QStringLiteral(":/icons/open.png"),
-        QStringLiteral("Append the items of a CSV file to the grid"), Layout::cmdOpen);
+    cmdOpen = makeButton(this, "cmdOpen", tr("&Open File"), QStringLiteral(":/icons/open.png"),
+        tr("Append the items of a CSV file to the grid"), Layout::cmdOpen);
     lstItemType = makePickList(this, "lstItemType", Layout::lstItemType);
     lstItemType->setEntries(itemTypes());
     lstStore = makePickList(this, "lstStore", Layout::lstStore);
     lstGroups = makePickList(this, "lstGroups", Layout::lstGroups);
     CommonDialog1 = new QFileDialog(this);
     CommonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
-    cmdSave = makeButton(this, "cmdSave", QStringLiteral("&Save File"),
-        QStringLiteral(":/icons/save.png"),
-        QStringLiteral("Export the data to a CSV file for import to Pantrovo"), Layout::cmdSave);
-    cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("&Add Row"),
-        QStringLiteral(":/icons/add.png"), QStringLiteral("Add a new item row"), Layout::cmdAdd);
-    cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("&Delete Row"),
-        QStringLiteral(":/icons/delete.png"), QStringLiteral("Delete the item row"),
-        Layout::cmdDelete);
+    cmdSave = makeButton(this, "cmdSave", tr("&Save File"), QStringLiteral(":/icons/save.png"),
+        tr("Export the data to a CSV file for import to Pantrovo"), Layout::cmdSave);
+    cmdAdd = makeButton(this, "cmdAdd", tr("&Add Row"), QStringLiteral(":/icons/add.png"),
+        tr("Add a new item row"), Layout::cmdAdd);
+    cmdDelete = makeButton(this, "cmdDelete", tr("&Delete Row"),
+        QStringLiteral(":/icons/delete.png"), tr("Delete the item row"), Layout::cmdDelete);
     cmdDelete->setFont(designFont(QStringLiteral("Arial")));
-    cmdUpdate = makeButton(this, "cmdUpdate", QStringLiteral("&Update Row"),
-        QStringLiteral(":/icons/save.png"), QStringLiteral("Update the item row"),
-        Layout::cmdUpdate);
+    cmdUpdate = makeButton(this, "cmdUpdate", tr("&Update Row"), QStringLiteral(":/icons/save.png"),
+        tr("Update the item row"), Layout::cmdUpdate);
     DataGrid1 = new ItemGrid(this);
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
     DataGrid1->setGeometry(Layout::DataGrid1);
@@ -144,17 +155,18 @@ frmImport::frmImport(QWidget *parent)
     Label1->setGeometry(Layout::Label1);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setText(QStringLiteral(
-        "If you have many items to create for Pantrovo, this importer will allow you to enter "
-        "the items quickly using your PC, and then it will generate a CSV file. Copy the CSV "
-        "file to your PDA device, and then use the Import facility to import the CSV file "
-        "into your selected list."));
+    Label1->setText(
+        tr("If you have many items to create for Pantrovo, this importer will allow you to enter "
+           "the items quickly using your PC, and then it will generate a CSV file. Copy the CSV "
+           "file to your PDA device, and then use the Import facility to import the CSV file "
+           "into your selected list."));
 
-    cmdAdd->setEnabled(false);
-    cmdUpdate->setEnabled(false);
+    applyRowEvent(RowEvent::Created);
 
-    for (PickList *list : {lstGroups, lstStore, lstItemType, lstAisleNo})
-        list->raise();
+    m_pickLists = {{{Column::Group, lstGroups, &Groups}, {Column::Store, lstStore, &Stores},
+        {Column::ItemType, lstItemType, nullptr}, {Column::AisleNo, lstAisleNo, &AisleNos}}};
+    for (const PickListColumn &pickList : m_pickLists)
+        pickList.list->raise();
 
     setTabOrder(DataGrid1, cmdUpdate);
     setTabOrder(cmdUpdate, cmdDelete);
@@ -209,28 +221,46 @@ void frmImport::showEvent(QShowEvent *event)
 
 void frmImport::Form_Activate()
 {
-    DataGrid1->setColumnWidth(0, Layout::FirstColumnWidth);
-    for (int column = 1; column < ItemTable::FieldCount; ++column)
-        DataGrid1->setColumnWidth(column, Layout::OtherColumnWidth);
+    for (const Column column : AllColumns) {
+        DataGrid1->setColumnWidth(position(column),
+            column == Column::ItemName ? Layout::FirstColumnWidth : Layout::OtherColumnWidth);
+    }
     DataGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     alignPickLists();
     cmdAdd_Click();
     DataGrid1->setFocus();
 }
 
-void frmImport::alignPickList(PickList *list, int column)
+// The one place where an event of the row commands sets their three buttons.
+void frmImport::applyRowEvent(RowEvent event)
 {
-    list->move(DataGrid1->x() + DataGrid1->columnLeft(column) + DataGrid1->columnWidth(column)
-            - list->width(),
+    static constexpr std::array<std::pair<RowEvent, RowButtons>, 4> effects {{
+        {RowEvent::Created, {Switch::Off, Switch::On, Switch::Off}},
+        {RowEvent::AddRow, {Switch::Keep, Switch::Off, Switch::Off}},
+        {RowEvent::Editing, {Switch::Off, Switch::Off, Switch::On}},
+        {RowEvent::Updated, {Switch::On, Switch::On, Switch::Keep}},
+    }};
+    for (const auto &[each, buttons] : effects) {
+        if (each == event) {
+            apply(cmdUpdate, buttons.update);
+            apply(cmdAdd, buttons.add);
+            apply(cmdDelete, buttons.del);
+        }
+    }
+}
+
+void frmImport::alignPickList(PickList *list, Column column)
+{
+    const int at = position(column);
+    list->move(
+        DataGrid1->x() + DataGrid1->columnLeft(at) + DataGrid1->columnWidth(at) - list->width(),
         list->y());
 }
 
 void frmImport::alignPickLists()
 {
-    alignPickList(lstGroups, 1);
-    alignPickList(lstStore, 4);
-    alignPickList(lstItemType, 3);
-    alignPickList(lstAisleNo, 5);
+    for (const PickListColumn &pickList : m_pickLists)
+        alignPickList(pickList.list, pickList.column);
 }
 
 // The one place where the table's cursor becomes the grid's current cell.
@@ -255,30 +285,22 @@ void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
     hidePickLists();
 }
 
-void frmImport::setEditingState()
-{
-    cmdUpdate->setEnabled(true);
-    cmdAdd->setEnabled(false);
-    cmdDelete->setEnabled(false);
-}
-
 void frmImport::DataGrid1_Change()
 {
-    setEditingState();
-    if (DataGrid1->currentColumn() == 1)
-        refillPickList(lstGroups, Groups);
-    if (DataGrid1->currentColumn() == 4)
-        refillPickList(lstStore, Stores);
-    if (DataGrid1->currentColumn() == 5)
-        refillPickList(lstAisleNo, AisleNos);
-    if (DataGrid1->currentColumn() == 3)
-        showItemTypeList();
+    applyRowEvent(RowEvent::Editing);
+    for (const PickListColumn &pickList : m_pickLists) {
+        if (position(pickList.column) != DataGrid1->currentColumn())
+            continue;
+        if (pickList.values)
+            refillPickList(pickList.list, *pickList.values);
+        else
+            showItemTypeList();
+    }
 }
 
 int frmImport::pickListTop() const
 {
-    return (DataGrid1->currentRowOnDisplay() + 1) * PickList::EntryPitch
-        + Layout::PickListTopOffset;
+    return (DataGrid1->currentRowOnDisplay() + 1) * ItemGrid::RowHeight + Layout::PickListTopOffset;
 }
 
 // Places a shown list under the current row. A list taller than the room left below the row
@@ -316,10 +338,8 @@ void frmImport::showItemTypeList()
 
 void frmImport::hidePickLists()
 {
-    lstGroups->hide();
-    lstStore->hide();
-    lstItemType->hide();
-    lstAisleNo->hide();
+    for (const PickListColumn &pickList : m_pickLists)
+        pickList.list->hide();
 }
 
 void frmImport::choosePickListEntry(PickList *list, const QString &entry)
@@ -351,27 +371,27 @@ void frmImport::lstAisleNo_Click(const QString &entry)
 void frmImport::cmdAdd_Click()
 {
     rsItems.MoveLast();
-    cmdUpdate->setEnabled(false);
-    cmdDelete->setEnabled(false);
+    applyRowEvent(RowEvent::AddRow);
     rsItems.AddNew();
-    DataGrid1->setCurrentColumn(0);
+    DataGrid1->setCurrentColumn(position(Column::ItemName));
     DataGrid1->setFocus();
     AddingRow = true;
 }
 
 void frmImport::cmdUpdate_Click()
 {
-    Groups.remember(rsItems, u"Group");
-    Stores.remember(rsItems, u"Store");
-    AisleNos.remember(rsItems, u"Aisle No");
+    for (const PickListColumn &pickList : m_pickLists) {
+        const std::optional<QString> value = rsItems.fieldValue(pickList.column);
+        if (pickList.values && value)
+            pickList.values->remember(*value);
+    }
     // An absent Item Type becomes "Item" too. With no current row the read fails and so does
     // the write: no row changes.
-    const std::optional<QString> type = rsItems.fieldValue(u"Item Type");
+    const std::optional<QString> type = rsItems.fieldValue(Column::ItemType);
     if (!type || !itemTypes().contains(*type, Qt::CaseSensitive))
-        rsItems.setFieldValue(u"Item Type", itemTypes().first());
+        rsItems.setFieldValue(Column::ItemType, itemTypes().first());
     rsItems.Update();
-    cmdAdd->setEnabled(true);
-    cmdDelete->setEnabled(true);
+    applyRowEvent(RowEvent::Updated);
     if (AddingRow)
         cmdAdd_Click();
     AddingRow = false;
@@ -403,14 +423,15 @@ void frmImport::cmdSave_Click()
 
 // Both file commands share the one dialog, set afresh before each use, and it offers the name
 // chosen last in either command.
-QString frmImport::askFileName(QFileDialog::AcceptMode mode, const QString &title)
+QString frmImport::askFileName(FileCommand command)
 {
-    CommonDialog1->setWindowTitle(title);
-    CommonDialog1->setNameFilter(QStringLiteral("CSV Files (*.csv)"));
+    const bool saving = command == FileCommand::Save;
+    CommonDialog1->setWindowTitle(
+        saving ? tr("Export Items as CSV...") : tr("Import Items from CSV..."));
+    CommonDialog1->setNameFilter(tr("CSV Files (*.csv)"));
     CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
-    CommonDialog1->setAcceptMode(mode);
-    CommonDialog1->setFileMode(
-        mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    CommonDialog1->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    CommonDialog1->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!m_lastFileName.isEmpty())
         CommonDialog1->selectFile(m_lastFileName);
     if (runDialog(*CommonDialog1) != QDialog::Accepted)
@@ -424,8 +445,7 @@ QString frmImport::askFileName(QFileDialog::AcceptMode mode, const QString &titl
 
 void frmImport::ExportCsv()
 {
-    const QString fileName
-        = askFileName(QFileDialog::AcceptSave, QStringLiteral("Export Items as CSV..."));
+    const QString fileName = askFileName(FileCommand::Save);
     if (fileName.isEmpty())
         return;
     const ItemCsv::SaveResult saved = ItemCsv::saveTable(rsItems, fileName);
@@ -434,8 +454,8 @@ void frmImport::ExportCsv()
         showError(tr("Nothing was saved. The value in row %1, column \u201C%2\u201D %3, so the "
                      "handheld would read the file wrongly. Please change that value.")
                       .arg(problem.row + 1)
-                      .arg(ItemTable::fieldNames().at(problem.column), problem.reason));
-        DataGrid1->setCurrentIndex(rsItems.index(problem.row, problem.column));
+                      .arg(heading(problem.column), problem.reason));
+        DataGrid1->setCurrentIndex(rsItems.index(problem.row, position(problem.column)));
         DataGrid1->setFocus();
         return;
     }
@@ -443,13 +463,12 @@ void frmImport::ExportCsv()
         showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
         return;
     }
-    showMessage(QMessageBox::Information, QStringLiteral("Exported successfully"));
+    showMessage(MessageKind::Information, tr("Exported successfully"));
 }
 
 void frmImport::ImportCsv()
 {
-    const QString fileName
-        = askFileName(QFileDialog::AcceptOpen, QStringLiteral("Import Items from CSV..."));
+    const QString fileName = askFileName(FileCommand::Open);
     if (fileName.isEmpty())
         return;
     // A file that cannot be read changes nothing in the table.
@@ -478,13 +497,14 @@ int frmImport::runDialog(QDialog &dialog)
     return m_runDialog(dialog);
 }
 
-void frmImport::showMessage(QMessageBox::Icon icon, const QString &text)
+void frmImport::showMessage(MessageKind kind, const QString &text)
 {
-    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Ok, this);
+    QMessageBox box(kind == MessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
+        QApplication::applicationName(), text, QMessageBox::Ok, this);
     runDialog(box);
 }
 
 void frmImport::showError(const QString &text)
 {
-    showMessage(QMessageBox::Warning, text);
+    showMessage(MessageKind::Warning, text);
 }

@@ -3,16 +3,16 @@
 #include "itemtable.h"
 #include "valuelist.h"
 
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class ItemGrid;
-class QDialog;
-class QLabel;
 class PickList;
+class QDialog;
+class QFileDialog;
+class QLabel;
 class QToolButton;
 
 // The program's one window: the item grid, the row and file commands, and the pick lists that
@@ -49,9 +49,24 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // What changes the enabled state of the three row buttons.
+    enum class RowEvent { Created, AddRow, Editing, Updated };
+    enum class FileCommand { Open, Save };
+    enum class MessageKind { Information, Warning };
+
+    // A pick list, the column it serves and the remembered values it offers; the Item Type
+    // list offers a fixed vocabulary instead.
+    struct PickListColumn
+    {
+        Column column;
+        PickList *list;
+        ValueList *values;
+    };
+
     void Form_Load();
     void Form_Activate();
-    void alignPickList(PickList *list, int column);
+    void applyRowEvent(RowEvent event);
+    void alignPickList(PickList *list, Column column);
     void alignPickLists();
     void showCursorInGrid();
     void DataGrid1_RowColChange(const QModelIndex &current);
@@ -66,12 +81,11 @@ private:
     void lstStore_Click(const QString &entry);
     void lstItemType_Click(const QString &entry);
     void lstAisleNo_Click(const QString &entry);
-    void setEditingState();
-    QString askFileName(QFileDialog::AcceptMode mode, const QString &title);
+    QString askFileName(FileCommand command);
     void ExportCsv();
     void ImportCsv();
     int runDialog(QDialog &dialog);
-    void showMessage(QMessageBox::Icon icon, const QString &text);
+    void showMessage(MessageKind kind, const QString &text);
     void showError(const QString &text);
 
     ItemTable rsItems;
@@ -93,6 +107,8 @@ private:
     PickList *lstAisleNo;
     QFileDialog *CommonDialog1;
 
+    // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
+    std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;
     QString m_lastFileName;
     bool m_activated = false;

@@ -42,13 +42,3 @@ void PickList::setEntries(const QStringList &entries)
 {
     m_entries->setStringList(entries);
 }
-
-QStringList PickList::entries() const
-{
-    return m_entries->stringList();
-}
-
-int PickList::entryCount() const
-{
-    return m_entries->rowCount();
-}

@@ -18,8 +18,6 @@ public:
     explicit PickList(QWidget *parent = nullptr);
 
     void setEntries(const QStringList &entries);
-    QStringList entries() const;
-    int entryCount() const;
 
 Q_SIGNALS:
     // The user clicked an entry; carries its text.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "column.h"
+
 #include <QString>
 
 #include <array>
@@ -14,8 +16,6 @@
 class ItemRow
 {
 public:
-    static constexpr int FieldCount = 6;
-
     ItemRow() = default;
 
     // Builds a row from text whose fields are separated by `separator`: part i becomes field i,
@@ -23,19 +23,24 @@ public:
     // absent. Empty text has no parts at all, so every field stays absent.
     static ItemRow fromSeparated(QString text, QChar separator);
 
-    bool isPresent(int field) const { return (m_present & (1u << field)) != 0; }
+    bool isPresent(Column column) const { return (m_present & bit(column)) != 0; }
     // A null QString for an absent field, a non-null (possibly empty) one otherwise.
-    QString field(int field) const;
-    QStringView fieldView(int field) const;
-    void setField(int field, const QString &value);
+    QString field(Column column) const;
+    QStringView fieldView(Column column) const;
+    void setField(Column column, const QString &value);
 
     // True when no field holds any text: all absent or empty.
     bool isBlank() const;
 
 private:
+    static constexpr std::uint8_t bit(Column column)
+    {
+        return std::uint8_t(1u << position(column));
+    }
     qsizetype begin(int field) const;
+    qsizetype end(int field) const { return qsizetype(m_end[std::size_t(field)]); }
 
     QString m_text;
-    std::array<std::uint32_t, FieldCount> m_end {};
+    std::array<std::uint32_t, ColumnCount> m_end {};
     std::uint8_t m_present = 0;
 };

@@ -1,23 +1,5 @@
 #include "itemtable.h"
 
-const QStringList &ItemTable::fieldNames()
-{
-    static const QStringList names {QStringLiteral("Item Name"), QStringLiteral("Group"),
-        QStringLiteral("Price"), QStringLiteral("Item Type"), QStringLiteral("Store"),
-        QStringLiteral("Aisle No")};
-    return names;
-}
-
-int ItemTable::fieldIndex(QStringView name)
-{
-    const QStringList &names = fieldNames();
-    for (int i = 0; i < names.size(); ++i) {
-        if (names.at(i) == name)
-            return i;
-    }
-    return -1;
-}
-
 ItemTable::ItemTable(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -131,20 +113,20 @@ std::optional<QString> ItemTable::GetString(
     qsizetype length = 0;
     for (int r = first; r < last; ++r) {
         const ItemRow &row = m_rows[std::size_t(r)];
-        for (int f = 0; f < FieldCount; ++f)
-            length += row.isPresent(f) ? row.fieldView(f).size() : nullText.size();
+        for (const Column column : AllColumns)
+            length += row.isPresent(column) ? row.fieldView(column).size() : nullText.size();
     }
     length += qsizetype(last - first)
-        * ((FieldCount - 1) * columnSeparator.size() + rowSeparator.size());
+        * ((ColumnCount - 1) * columnSeparator.size() + rowSeparator.size());
 
     QString text;
     text.reserve(length);
     for (int r = first; r < last; ++r) {
         const ItemRow &row = m_rows[std::size_t(r)];
-        for (int f = 0; f < FieldCount; ++f) {
-            if (f > 0)
+        for (const Column column : AllColumns) {
+            if (column != Column::ItemName)
                 text += columnSeparator;
-            text += row.isPresent(f) ? row.fieldView(f) : nullText;
+            text += row.isPresent(column) ? row.fieldView(column) : nullText;
         }
         text += rowSeparator;
     }
@@ -152,34 +134,24 @@ std::optional<QString> ItemTable::GetString(
     return text;
 }
 
-std::optional<QString> ItemTable::fieldValue(int field) const
+std::optional<QString> ItemTable::fieldValue(Column column) const
 {
-    if (!hasCurrentRow() || field < 0 || field >= FieldCount)
+    if (!hasCurrentRow())
         return std::nullopt;
-    return m_rows[std::size_t(m_cursor)].field(field);
+    return m_rows[std::size_t(m_cursor)].field(column);
 }
 
-std::optional<QString> ItemTable::fieldValue(QStringView name) const
+bool ItemTable::setFieldValue(Column column, const QString &value)
 {
-    return fieldValue(fieldIndex(name));
-}
-
-bool ItemTable::setFieldValue(int field, const QString &value)
-{
-    if (!hasCurrentRow() || field < 0 || field >= FieldCount)
+    if (!hasCurrentRow())
         return false;
     ItemRow &row = m_rows[std::size_t(m_cursor)];
-    row.setField(field, value);
+    row.setField(column, value);
     if (m_pending == Pending::None)
         m_pending = Pending::ChangedRow;
-    const QModelIndex changed = index(m_cursor, field);
+    const QModelIndex changed = index(m_cursor, position(column));
     Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
     return true;
-}
-
-bool ItemTable::setFieldValue(QStringView name, const QString &value)
-{
-    return setFieldValue(fieldIndex(name), value);
 }
 
 void ItemTable::appendRows(std::span<ItemRow> rows)
@@ -204,7 +176,7 @@ int ItemTable::rowCount(const QModelIndex &parent) const
 
 int ItemTable::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : FieldCount;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant ItemTable::data(const QModelIndex &index, int role) const
@@ -214,9 +186,10 @@ QVariant ItemTable::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const ItemRow &row = m_rows[std::size_t(index.row())];
-    if (!row.isPresent(index.column()))
+    const Column column = columnAt(index.column());
+    if (!row.isPresent(column))
         return role == Qt::EditRole ? QVariant(QString()) : QVariant();
-    QStringView value = row.fieldView(index.column());
+    QStringView value = row.fieldView(column);
     // The grid lays out the whole text it is given to elide it, which for a value of
     // millions of characters (a file without line ends) takes a minute and gigabytes. No cell
     // shows more than a few hundred characters, so it is given no more than DisplayLength;
@@ -236,7 +209,7 @@ bool ItemTable::setData(const QModelIndex &index, const QVariant &value, int rol
     // which commits the row that was pending, as a click on that row would.
     if (!Move(index.row()))
         return false;
-    return setFieldValue(index.column(), value.toString());
+    return setFieldValue(columnAt(index.column()), value.toString());
 }
 
 Qt::ItemFlags ItemTable::flags(const QModelIndex &index) const
@@ -251,6 +224,6 @@ QVariant ItemTable::headerData(int section, Qt::Orientation orientation, int rol
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return section >= 0 && section < FieldCount ? fieldNames().at(section) : QVariant();
+        return section >= 0 && section < ColumnCount ? heading(columnAt(section)) : QVariant();
     return section + 1;
 }

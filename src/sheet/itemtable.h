@@ -3,7 +3,6 @@
 #include "itemrow.h"
 
 #include <QAbstractTableModel>
-#include <QStringList>
 
 #include <optional>
 #include <span>
@@ -21,12 +20,8 @@ class ItemTable : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    static constexpr int FieldCount = ItemRow::FieldCount;
     // The most characters of a value that data() gives for display.
     static constexpr qsizetype DisplayLength = 1000;
-    static const QStringList &fieldNames();
-    // The index of a field by its exact name, or -1.
-    static int fieldIndex(QStringView name);
 
     explicit ItemTable(QObject *parent = nullptr);
 
@@ -45,13 +40,11 @@ public:
     std::optional<QString> GetString(
         int rowCount, QStringView columnSeparator, QStringView rowSeparator, QStringView nullText);
 
-    // A field of the current row: no value when there is no current row or no such field; a
-    // null QString when the field is absent.
-    std::optional<QString> fieldValue(int field) const;
-    std::optional<QString> fieldValue(QStringView name) const;
+    // A field of the current row: no value when there is no current row; a null QString when
+    // the field is absent.
+    std::optional<QString> fieldValue(Column column) const;
     // Sets a field of the current row, which becomes pending. A null QString makes it absent.
-    bool setFieldValue(int field, const QString &value);
-    bool setFieldValue(QStringView name, const QString &value);
+    bool setFieldValue(Column column, const QString &value);
 
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
     // ends on the last of them, nothing is pending. The grid hears of them in one notification.

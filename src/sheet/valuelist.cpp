@@ -1,14 +1,11 @@
 #include "valuelist.h"
 
-#include "itemtable.h"
-
-void ValueList::remember(const ItemTable &table, QStringView fieldName)
+void ValueList::remember(const QString &value)
 {
-    const std::optional<QString> value = table.fieldValue(fieldName);
-    if (!value || value->isEmpty() || m_values.size() >= MaximumCount)
+    if (value.isEmpty() || m_values.size() >= MaximumCount)
         return;
-    if (!m_values.contains(*value, Qt::CaseSensitive))
-        m_values.append(*value);
+    if (!m_values.contains(value, Qt::CaseSensitive))
+        m_values.append(value);
 }
 
 QStringList ValueList::matching(QStringView text) const
