@@ -160,6 +160,21 @@ void WindowDriver::type(const QString &text)
     }
 }
 
+void WindowDriver::keys(QStringView script)
+{
+    for (qsizetype i = 0; i < script.size(); ++i) {
+        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+        const qsizetype close = script[i] == u'{' ? script.indexOf(u'}', i) : -1;
+        if (close < 0) {
+            QTest::keyClicks(target, script.sliced(i, 1).toString());
+            continue;
+        }
+        const QKeyCombination key = QKeySequence(script.sliced(i + 1, close - i - 1).toString())[0];
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        i = close;
+    }
+}
+
 void WindowDriver::typeAsOneValue(const QString &text)
 {
     if (text.size() < 2 || !QStringLiteral("IWViwv").contains(text.front())) {
@@ -190,9 +205,11 @@ void WindowDriver::altKey(Qt::Key key)
         if (candidate->shortcut() == QKeySequence(Qt::AltModifier | key))
             pressed = candidate;
     }
+    const bool enabled = pressed && pressed->isEnabled();
     QSignalSpy clicked(pressed, &QToolButton::clicked);
     QWidget *target = QApplication::focusWidget();
     QTest::keyClick(target ? target : m_window.get(), key, Qt::AltModifier);
-    // A disabled button gets no click; wait as long as an enabled one would take to be sure.
-    clicked.wait(pressed && pressed->isEnabled() ? 2000 : 300);
+    // A disabled button takes no click, so there is nothing to wait for.
+    if (enabled && clicked.isEmpty())
+        clicked.wait(2000);
 }

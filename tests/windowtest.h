@@ -52,6 +52,10 @@ public:
     void clickCell(int row, int column);
     // Types into the current cell through its editor, one key at a time.
     void type(const QString &text);
+    // Sends keys to whatever has the focus, back to back with nothing waited for, as a fast
+    // typist does: text is typed as it stands, and {Name} presses a key or a combination as
+    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb".
+    void keys(QStringView script);
     // Types a value of two letters or more without the cell ever holding just one letter,
     // which the Item Type column would expand: one that starts with I, W or V gets its first
     // letter last.
