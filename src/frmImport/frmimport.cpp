@@ -189,13 +189,7 @@ frmImport::frmImport(QWidget *parent)
     Form_Load();
 }
 
-frmImport::~frmImport()
-{
-    // The grid goes before the table it shows, and its open cell editor with it, while the
-    // window can still take the editor's last text.
-    disconnect(DataGrid1, nullptr, this, nullptr);
-    delete DataGrid1;
-}
+frmImport::~frmImport() = default;
 
 void frmImport::setDialogRunner(DialogRunner runner)
 {
@@ -280,7 +274,7 @@ void frmImport::showCursorInGrid()
 // ...and the one place where the grid's current cell, moved by the user, moves the cursor.
 void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
 {
-    if (!rsItems.isChangingRows() && current.isValid())
+    if (current.isValid())
         rsItems.Move(current.row());
     hidePickLists();
 }

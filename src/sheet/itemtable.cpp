@@ -21,11 +21,9 @@ void ItemTable::AddNew()
 {
     commit();
     const int row = size();
-    m_changingRows = true;
     beginInsertRows({}, row, row);
     m_rows.emplace_back();
     endInsertRows();
-    m_changingRows = false;
     m_pending = Pending::NewRow;
     placeCursor(row);
 }
@@ -43,11 +41,9 @@ bool ItemTable::Delete()
     if (!hasCurrentRow())
         return false;
     const int row = m_cursor;
-    m_changingRows = true;
     beginRemoveRows({}, row, row);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
-    m_changingRows = false;
     m_pending = Pending::None;
     placeCursor(row, true);
     return true;
@@ -160,12 +156,10 @@ void ItemTable::appendRows(std::span<ItemRow> rows)
     if (rows.empty())
         return;
     const int first = size();
-    m_changingRows = true;
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
-    m_changingRows = false;
     placeCursor(size() - 1);
 }
 

@@ -57,9 +57,6 @@ public:
     bool isPending() const { return m_pending != Pending::None; }
     int size() const { return int(m_rows.size()); }
     const ItemRow &row(int index) const { return m_rows[std::size_t(index)]; }
-    // True while rows are being inserted or removed: a grid that moves its current cell in
-    // response must not move the cursor, which the operation itself places afterwards.
-    bool isChangingRows() const { return m_changingRows; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -85,5 +82,4 @@ private:
     // After Delete the cursor stays on the removed row's place, where there is no row.
     bool m_onDeletedRow = false;
     Pending m_pending = Pending::None;
-    bool m_changingRows = false;
 };
