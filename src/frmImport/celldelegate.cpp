@@ -1,5 +1,8 @@
 #include "celldelegate.h"
 
+#include "itemgrid.h"
+
+#include <QKeyEvent>
 #include <QLineEdit>
 
 QWidget *CellDelegate::createEditor(
@@ -7,8 +10,24 @@ QWidget *CellDelegate::createEditor(
 {
     auto *editor = new QLineEdit(parent);
     editor->setFrame(false);
+    editor->setMaxLength(ItemGrid::EditableLength);
     connect(editor, &QLineEdit::textEdited, this, &CellDelegate::storeEdit);
     return editor;
+}
+
+// Runs before the editor sees a key, and before the delegate's own handling of Tab, Enter and
+// Escape, so that the grid's key rules hold in the editor too.
+bool CellDelegate::eventFilter(QObject *editor, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        key->ignore();
+        Q_EMIT keyPressed(key);
+        if (key->isAccepted())
+            return true;
+        key->accept();
+    }
+    return QStyledItemDelegate::eventFilter(editor, event);
 }
 
 void CellDelegate::storeEdit()

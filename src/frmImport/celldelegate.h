@@ -18,9 +18,15 @@ public:
     void setModelData(
         QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 
+protected:
+    bool eventFilter(QObject *editor, QEvent *event) override;
+
 Q_SIGNALS:
     // The user changed the text of the open editor; the model already holds the new text.
     void textEdited();
+    // A key pressed in the open editor, before the editor or the delegate acts on it; a
+    // receiver that acts on it accepts the event.
+    void keyPressed(QKeyEvent *event);
 
 private Q_SLOTS:
     void storeEdit();

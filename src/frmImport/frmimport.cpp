@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QToolButton>
 
@@ -30,8 +32,6 @@ constexpr QRect lstItemType {280, 150, 73, 47};
 constexpr QRect lstAisleNo {480, 152, 73, 32};
 constexpr int FirstColumnWidth = 150;
 constexpr int OtherColumnWidth = 100;
-// Where the grid's first row starts: below the grid's top edge, its frame and its heading.
-constexpr int PickListTopOffset = DataGrid1.top() + ItemGrid::FrameWidth + ItemGrid::HeadingHeight;
 } // namespace Layout
 
 // How each event sets "Add Row", "Delete Row" and "Update Row"; Keep leaves a button as it was.
@@ -181,6 +181,11 @@ frmImport::frmImport(QWidget *parent)
     connect(cmdSave, &QToolButton::clicked, this, &frmImport::cmdSave_Click);
     connect(DataGrid1, &ItemGrid::Change, this, &frmImport::DataGrid1_Change);
     connect(DataGrid1, &ItemGrid::ColResize, this, &frmImport::alignPickLists);
+    connect(DataGrid1, &ItemGrid::KeyDown, this, &frmImport::DataGrid1_KeyDown);
+    connect(DataGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this,
+        &frmImport::placeShownPickLists);
+    for (QToolButton *button : {cmdAdd, cmdUpdate, cmdDelete, cmdOpen, cmdSave})
+        button->installEventFilter(this);
     connect(lstGroups, &PickList::chosen, this, &frmImport::lstGroups_Click);
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
@@ -201,6 +206,20 @@ void frmImport::Form_Load()
     DataGrid1->setModel(&rsItems);
     connect(DataGrid1, &ItemGrid::RowColChange, this, &frmImport::DataGrid1_RowColChange);
     connect(&rsItems, &ItemTable::cursorMoved, this, &frmImport::showCursorInGrid);
+}
+
+// An access key clicks its button at once rather than after the button's short animation, so
+// that the keys typed after it go where the command left the cursor. A disabled button's key
+// does not come here: the grid swallows it.
+bool frmImport::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *button = qobject_cast<QToolButton *>(watched);
+    if (event->type() == QEvent::Shortcut && button) {
+        if (button->isEnabled())
+            button->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmImport::showEvent(QShowEvent *event)
@@ -292,18 +311,157 @@ void frmImport::DataGrid1_Change()
     }
 }
 
-int frmImport::pickListTop() const
+// The one place that says what a key does in the grid and its editor beyond their own
+// handling: Alt with a key that types never types, Tab, Shift+Tab and Enter move from cell to
+// cell and from item to item without wrapping round, and a shown pick list takes Up, Down and
+// Escape.
+frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 {
-    return (DataGrid1->currentRowOnDisplay() + 1) * ItemGrid::RowHeight + Layout::PickListTopOffset;
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    // Control with Alt is AltGr on some systems, which types characters such as €.
+    if (modifiers.testFlag(Qt::AltModifier) && !modifiers.testFlag(Qt::ControlModifier)
+        && !event.text().isEmpty())
+        return KeyCommand::Swallow;
+    const bool listShown = shownPickList() != nullptr;
+    switch (event.key()) {
+    case Qt::Key_Tab:
+        return modifiers == Qt::NoModifier ? KeyCommand::NextCell : KeyCommand::None;
+    case Qt::Key_Backtab:
+        return KeyCommand::PreviousCell;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return modifiers == Qt::NoModifier ? KeyCommand::NextItem : KeyCommand::None;
+    case Qt::Key_Down:
+        return listShown ? KeyCommand::HighlightNext : KeyCommand::None;
+    case Qt::Key_Up:
+        return listShown ? KeyCommand::HighlightPrevious : KeyCommand::None;
+    case Qt::Key_Escape:
+        return listShown ? KeyCommand::HidePickList : KeyCommand::None;
+    default:
+        return KeyCommand::None;
+    }
 }
 
-// Places a shown list under the current row. A list taller than the room left below the row
+void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
+{
+    const KeyCommand command = keyCommand(*event);
+    if (command == KeyCommand::None)
+        return;
+    event->accept();
+    PickList *list = shownPickList();
+    // Tab and Enter take a highlighted entry as a click on it would, then move on.
+    if (list && !list->highlighted().isNull()
+        && (command == KeyCommand::NextCell || command == KeyCommand::NextItem)) {
+        choosePickListEntry(list, list->highlighted());
+    }
+    switch (command) {
+    case KeyCommand::NextCell:
+        goToNextCell();
+        break;
+    case KeyCommand::PreviousCell:
+        goToPreviousCell();
+        break;
+    case KeyCommand::NextItem:
+        goToNextItem();
+        break;
+    case KeyCommand::HighlightNext:
+        list->highlightNext();
+        break;
+    case KeyCommand::HighlightPrevious:
+        list->highlightPrevious();
+        break;
+    case KeyCommand::HidePickList:
+        list->hide();
+        break;
+    case KeyCommand::None:
+    case KeyCommand::Swallow:
+        break;
+    }
+}
+
+// The list shown under the current cell's column, if any.
+PickList *frmImport::shownPickList() const
+{
+    for (const PickListColumn &pickList : m_pickLists) {
+        if (position(pickList.column) == DataGrid1->currentColumn() && pickList.list->isVisible())
+            return pickList.list;
+    }
+    return nullptr;
+}
+
+void frmImport::goToCell(int row, int column)
+{
+    DataGrid1->closeCellEditor();
+    DataGrid1->setCurrentIndex(rsItems.index(row, column));
+}
+
+void frmImport::goToNextCell()
+{
+    const QModelIndex cell = DataGrid1->currentIndex();
+    if (!cell.isValid())
+        return;
+    if (cell.column() < ColumnCount - 1)
+        goToCell(cell.row(), cell.column() + 1);
+    else if (cell.row() < rsItems.size() - 1)
+        goToCell(cell.row() + 1, position(Column::ItemName));
+    else
+        goToNextItem();
+}
+
+void frmImport::goToPreviousCell()
+{
+    const QModelIndex cell = DataGrid1->currentIndex();
+    if (!cell.isValid())
+        return;
+    if (cell.column() > 0)
+        goToCell(cell.row(), cell.column() - 1);
+    else if (cell.row() > 0)
+        goToCell(cell.row() - 1, ColumnCount - 1);
+}
+
+// Enter: commits the row being typed and leaves the cursor in the Item Name cell of a blank
+// last row, whatever state the row commands are in, using only the row commands themselves.
+void frmImport::goToNextItem()
+{
+    DataGrid1->closeCellEditor();
+    const int row = rsItems.currentRow();
+    if (cmdUpdate->isEnabled() && row >= 0 && !rsItems.row(row).isBlank()) {
+        const bool appendsRow = AddingRow;
+        cmdUpdate_Click();
+        if (appendsRow)
+            return;
+    }
+    const int last = rsItems.size() - 1;
+    if (last >= 0 && rsItems.row(last).isBlank())
+        goToCell(last, position(Column::ItemName));
+    else
+        cmdAdd_Click();
+}
+
+// Places a list under the current row as drawn. A list taller than the room left below the row
 // stops at the window's bottom edge and scrolls, so that every entry can still be reached.
+// While the row is not wholly in view there is no place under it, and the list is hidden.
 void frmImport::placePickList(PickList *list, int height)
 {
-    const int top = pickListTop();
+    const std::optional<int> bottom = DataGrid1->currentRowBottom();
+    if (!bottom) {
+        list->hide();
+        return;
+    }
+    const int top = DataGrid1->y() + *bottom;
     list->setGeometry(list->x(), top, list->width(),
         std::max(std::min(height, Layout::ClientSize.height() - top), 1));
+}
+
+void frmImport::placeShownPickLists()
+{
+    for (const PickListColumn &pickList : m_pickLists) {
+        if (pickList.list->isVisible()) {
+            placePickList(pickList.list,
+                pickList.values ? pickList.list->model()->rowCount() * PickList::EntryPitch
+                                : Layout::lstItemType.height());
+        }
+    }
 }
 
 void frmImport::refillPickList(PickList *list, const ValueList &values)
@@ -311,22 +469,23 @@ void frmImport::refillPickList(PickList *list, const ValueList &values)
     const QStringList entries = values.matching(DataGrid1->currentCellText());
     list->hide();
     list->setEntries(entries);
-    if (!entries.isEmpty()) {
+    if (!entries.isEmpty())
         list->show();
-        placePickList(list, int(entries.size()) * PickList::EntryPitch);
-    } else {
-        list->move(list->x(), pickListTop());
-    }
+    placePickList(
+        list, entries.isEmpty() ? list->height() : int(entries.size()) * PickList::EntryPitch);
 }
 
 void frmImport::showItemTypeList()
 {
+    lstItemType->clearHighlight();
     lstItemType->show();
     placePickList(lstItemType, Layout::lstItemType.height());
-    // Each test reads the cell afresh, so a word just expanded matches no later letter.
+    // Each test reads the cell afresh, so a word just expanded matches no later letter. The
+    // letter typed stays typed and the rest of the word is selected, so that typing the whole
+    // word gives the word.
     for (const QString &itemType : itemTypes()) {
         if (DataGrid1->currentCellText().compare(itemType.left(1), Qt::CaseInsensitive) == 0)
-            DataGrid1->setCurrentCellText(itemType);
+            DataGrid1->completeCurrentCell(itemType, 1);
     }
 }
 

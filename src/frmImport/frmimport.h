@@ -47,12 +47,24 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // What changes the enabled state of the three row buttons.
     enum class RowEvent { Created, AddRow, Editing, Updated };
     enum class FileCommand { Open, Save };
     enum class MessageKind { Information, Warning };
+    // What a key does in the grid, beyond what the grid and its editor do with it themselves.
+    enum class KeyCommand {
+        None,
+        Swallow,
+        NextCell,
+        PreviousCell,
+        NextItem,
+        HighlightNext,
+        HighlightPrevious,
+        HidePickList
+    };
 
     // A pick list, the column it serves and the remembered values it offers; the Item Type
     // list offers a fixed vocabulary instead.
@@ -71,8 +83,15 @@ private:
     void showCursorInGrid();
     void DataGrid1_RowColChange(const QModelIndex &current);
     void DataGrid1_Change();
-    int pickListTop() const;
+    void DataGrid1_KeyDown(QKeyEvent *event);
+    KeyCommand keyCommand(const QKeyEvent &event) const;
+    void goToCell(int row, int column);
+    void goToNextCell();
+    void goToPreviousCell();
+    void goToNextItem();
+    PickList *shownPickList() const;
     void placePickList(PickList *list, int height);
+    void placeShownPickLists();
     void refillPickList(PickList *list, const ValueList &values);
     void showItemTypeList();
     void hidePickLists();

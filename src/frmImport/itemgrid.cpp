@@ -3,7 +3,10 @@
 #include "celldelegate.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QToolTip>
 
 ItemGrid::ItemGrid(QWidget *parent)
     : QTableView(parent)
@@ -11,6 +14,7 @@ ItemGrid::ItemGrid(QWidget *parent)
     auto *delegate = new CellDelegate(this);
     setItemDelegate(delegate);
     connect(delegate, &CellDelegate::textEdited, this, &ItemGrid::Change);
+    connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::KeyDown);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
@@ -61,12 +65,32 @@ void ItemGrid::setCurrentCellText(const QString &text)
         model()->setData(current, text, Qt::EditRole);
 }
 
-int ItemGrid::currentRowOnDisplay() const
+void ItemGrid::completeCurrentCell(const QString &word, int typed)
+{
+    setCurrentCellText(word);
+    if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(currentIndex())))
+        editor->setSelection(int(word.size()), typed - int(word.size()));
+}
+
+void ItemGrid::closeCellEditor()
+{
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+std::optional<int> ItemGrid::currentRowBottom() const
 {
     const QModelIndex current = currentIndex();
     if (!current.isValid())
-        return -1;
-    return rowViewportPosition(current.row()) / RowHeight;
+        return std::nullopt;
+    // The row's whole height: a cell's visual rectangle leaves out the grid line below it.
+    const int top = rowViewportPosition(current.row());
+    const int bottom = top + rowHeight(current.row());
+    if (top < 0 || bottom > viewport()->height())
+        return std::nullopt;
+    return viewport()->mapTo(this, QPoint(0, bottom)).y();
 }
 
 int ItemGrid::columnLeft(int column) const
@@ -78,4 +102,30 @@ void ItemGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
 {
     QTableView::currentChanged(current, previous);
     Q_EMIT RowColChange(current, previous);
+}
+
+void ItemGrid::keyPressEvent(QKeyEvent *event)
+{
+    event->ignore();
+    Q_EMIT KeyDown(event);
+    if (!event->isAccepted()) {
+        event->accept();
+        QTableView::keyPressEvent(event);
+    }
+}
+
+// A line edit is slow far beyond a million characters, and one given more would cut the
+// value, so a longer value opens no editor and says why instead.
+bool ItemGrid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (trigger != NoEditTriggers && trigger != CurrentChanged
+        && index.data(Qt::EditRole).toString().size() > EditableLength) {
+        QToolTip::showText(viewport()->mapToGlobal(visualRect(index).center()),
+            tr("This value is longer than %L1 characters, too long to edit here; it is kept as "
+               "it is.")
+                .arg(EditableLength),
+            viewport());
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
 }

@@ -2,10 +2,12 @@
 
 #include <QTableView>
 
+#include <optional>
+
 // The item grid: a table view whose cell editor stores every keystroke in the model at once,
-// so that the table always holds what the user sees, and which reports the three things the
-// window listens to: the current cell's text changed by typing, a column resized, and the
-// current cell moved.
+// so that the table always holds what the user sees, and which reports the things the window
+// listens to: the current cell's text changed by typing, a column resized, the current cell
+// moved, and a key pressed in the grid or in its cell editor.
 class ItemGrid : public QTableView
 {
     Q_OBJECT
@@ -14,6 +16,8 @@ public:
     static constexpr int RowHeight = 20;
     static constexpr int HeadingHeight = 17;
     static constexpr int FrameWidth = 1;
+    // The longest value the cell editor takes whole: a line edit is slow far beyond it.
+    static constexpr int EditableLength = 1'000'000;
 
     explicit ItemGrid(QWidget *parent = nullptr);
 
@@ -23,8 +27,14 @@ public:
     QString currentCellText() const;
     // Replaces the current cell's whole text, in the open cell editor too.
     void setCurrentCellText(const QString &text);
-    // The current row's position among the rows on display, 0 for the topmost; -1 without one.
-    int currentRowOnDisplay() const;
+    // Replaces the current cell's text with `word` of which the user typed the first `typed`
+    // characters: the caret stays after them and the rest is selected, so typing on replaces it.
+    void completeCurrentCell(const QString &word, int typed);
+    // Stores and closes the open cell editor, if any, giving the focus back to the grid.
+    void closeCellEditor();
+    // The bottom edge of the current row as drawn, in the grid's coordinates; none while the
+    // row is not wholly in view or there is no current row.
+    std::optional<int> currentRowBottom() const;
     // The left edge of a column measured within the grid.
     int columnLeft(int column) const;
 
@@ -32,7 +42,12 @@ Q_SIGNALS:
     void Change();
     void ColResize(int column, int oldWidth);
     void RowColChange(const QModelIndex &current, const QModelIndex &previous);
+    // Sent before the grid or its editor acts on a key, with the event ignored; a receiver
+    // that acts on the key accepts the event, and then nothing else sees it.
+    void KeyDown(QKeyEvent *event);
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
 };

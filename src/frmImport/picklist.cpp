@@ -42,3 +42,32 @@ void PickList::setEntries(const QStringList &entries)
 {
     m_entries->setStringList(entries);
 }
+
+QString PickList::highlighted() const
+{
+    return currentIndex().isValid() ? currentIndex().data().toString() : QString();
+}
+
+void PickList::highlightNext()
+{
+    highlight(currentIndex().isValid() ? currentIndex().row() + 1 : 0);
+}
+
+void PickList::highlightPrevious()
+{
+    if (currentIndex().isValid())
+        highlight(currentIndex().row() - 1);
+}
+
+void PickList::clearHighlight()
+{
+    selectionModel()->clear();
+}
+
+void PickList::highlight(int row)
+{
+    if (row < 0 || row >= m_entries->rowCount())
+        return;
+    setCurrentIndex(m_entries->index(row));
+    scrollTo(currentIndex());
+}

@@ -17,12 +17,23 @@ public:
 
     explicit PickList(QWidget *parent = nullptr);
 
+    // Replaces the entries; none is highlighted.
     void setEntries(const QStringList &entries);
+
+    // The entry highlighted from the keyboard, or a null string.
+    QString highlighted() const;
+    // Highlights the entry after (or before) the highlighted one, the first entry when none is;
+    // neither goes round past an end.
+    void highlightNext();
+    void highlightPrevious();
+    void clearHighlight();
 
 Q_SIGNALS:
     // The user clicked an entry; carries its text.
     void chosen(const QString &text);
 
 private:
+    void highlight(int row);
+
     QStringListModel *m_entries;
 };
