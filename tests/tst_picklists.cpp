@@ -43,6 +43,23 @@ private Q_SLOTS:
             driver.pickListState("lstGroups"), QStringLiteral("hidden [] at (186, 190) 73x32"));
     }
 
+    // Scrolled to its end the grid's top row is partly hidden, so the rows no longer lie on
+    // the 20-pixel steps from the grid's top: a list goes under its row as drawn, and hides
+    // while that row is scrolled out of view.
+    void listFollowsItsRowAsDrawn()
+    {
+        WindowDriver driver;
+        for (int i = 0; i < 29; ++i)
+            driver.window().cmdAdd_Click();
+        driver.typeInto(29, 3, QStringLiteral("x"));
+        const QString atTheEnd = driver.pickListState("lstItemType");
+        driver.grid()->verticalScrollBar()->setValue(0);
+        // The last row's bottom is the grid's bottom: 130 + the 406 pixels of its viewport.
+        QCOMPARE(atTheEnd + QStringLiteral(" / ") + driver.pickListState("lstItemType"),
+            QStringLiteral("shown [Item, Weight, Volume] at (386, 536) 73x35 / "
+                           "hidden [Item, Weight, Volume] at (386, 536) 73x35"));
+    }
+
     void listsRememberedValuesContainingTheText_data()
     {
         QTest::addColumn<QString>("typed");

@@ -325,6 +325,8 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     const bool listShown = shownPickList() != nullptr;
     switch (event.key()) {
     case Qt::Key_Tab:
+        if (modifiers == Qt::ShiftModifier)
+            return KeyCommand::PreviousCell;
         return modifiers == Qt::NoModifier ? KeyCommand::NextCell : KeyCommand::None;
     case Qt::Key_Backtab:
         return KeyCommand::PreviousCell;

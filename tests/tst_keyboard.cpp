@@ -1,0 +1,127 @@
+#include "itemgrid.h"
+#include "windowtest.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The file lines of rows written as "Milk,Dairy,...", each ended by CR LF.
+QByteArray lines(const QStringList &rows)
+{
+    QByteArray bytes;
+    for (const QString &row : rows)
+        bytes += row.toLatin1() + "\r\n";
+    return bytes;
+}
+
+} // namespace
+
+class tst_Keyboard : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Keys sent back to back, as a practised typist sends them, from a fresh window; then the
+    // whole file that Save writes.
+    void keysTypedAtFullSpeedGiveTheFile_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QByteArray>("file");
+
+        const QStringList items {"Milk|Dairy|1.20|i|Corner shop|4", "Apples|Fruit|2.50|w|Market|",
+            "Bread|Bakery|0.95|Item|Corner shop|2", "Cheese|Dairy|3.10|weight|Market|5",
+            "Juice|Drinks|1.75|v|Corner shop|7", "Water|Drinks|0.40|volume|Market|7",
+            "Pears|Fruit|1.90|W|Market|", "Butter|Dairy|1.60|I|Corner shop|4",
+            "Rice|Dry goods|1.10|Weight|Market|9", "Soap|Household|2.20|Item|Corner shop|12"};
+        QString tenItems;
+        for (const QString &item : items)
+            tenItems
+                += QString(item).replace(u'|', QStringLiteral("{Tab}")) + QStringLiteral("{Enter}");
+        QTest::newRow("ten items with Tab and Enter")
+            << tenItems
+            << lines({"Milk,Dairy,1.20,Item,Corner shop,4", "Apples,Fruit,2.50,Weight,Market,",
+                   "Bread,Bakery,0.95,Item,Corner shop,2", "Cheese,Dairy,3.10,Weight,Market,5",
+                   "Juice,Drinks,1.75,Volume,Corner shop,7", "Water,Drinks,0.40,Volume,Market,7",
+                   "Pears,Fruit,1.90,Weight,Market,", "Butter,Dairy,1.60,Item,Corner shop,4",
+                   "Rice,Dry goods,1.10,Weight,Market,9", "Soap,Household,2.20,Item,Corner shop,12",
+                   ",,,,,"});
+        QTest::newRow("Alt+U acts before the next key")
+            << "Milk{Alt+U}Bread" << lines({"Milk,,,Item,,", "Bread,,,,,"});
+        QTest::newRow("Alt+letter and Alt+digit type nothing")
+            << "Milk{Alt+D}{Alt+A}{Alt+X}{Alt+1}{Alt+Shift+Q}" << lines({"Milk,,,,,"});
+        QTest::newRow("access keys of disabled buttons do nothing")
+            << "{Alt+U}{Alt+D}{Alt+A}x" << lines({"x,,,,,"});
+        QTest::newRow("Alt+U after F2") << "Milk{Alt+U}Bread{Enter}{Up}{F2}{Alt+U}"
+                                        << lines({"Milk,,,Item,,", "Bread,,,Item,,", ",,,,,"});
+        QTest::newRow("Tab from the last cell of the table is Enter")
+            << "a{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}b" << lines({"a,,,Item,,", "b,,,,,"});
+        QTest::newRow("Tab from a row's last cell goes to the next row")
+            << "a{Enter}b{Up}{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}c" << lines({"a,,,Item,,", "c,,,,,"});
+        QTest::newRow("Shift+Tab goes back a row and stops at the first cell")
+            << "a{Enter}{Shift+Tab}1" + QStringLiteral("{Shift+Tab}").repeated(8) + "b"
+            << lines({"b,,,Item,,1", ",,,,,"});
+        QTest::newRow("Enter on a blank row adds no row")
+            << "{Enter}{Enter}a{Enter}{Enter}" << lines({"a,,,Item,,", ",,,,,"});
+        // Update Row appends a row after any Add Row, whichever row it commits.
+        QTest::newRow("Enter after changing an earlier row")
+            << "a{Enter}b{Enter}{Up}{Tab}x{Enter}c"
+            << lines({"a,,,Item,,", "b,x,,Item,,", ",,,,,", "c,,,,,"});
+        QTest::newRow("whole Item Type words typed after the shorthand")
+            << "{Tab}{Tab}{Tab}weight{Enter}{Tab}{Tab}{Tab}volume{Enter}{Tab}{Tab}{Tab}Item{Enter}"
+            << lines({",,,Weight,,", ",,,Volume,,", ",,,Item,,", ",,,,,"});
+        const QString twoGroups = QStringLiteral("a{Tab}Fruit{Enter}b{Tab}Frozen{Enter}c{Tab}fr");
+        const QByteArray twoRows = lines({"a,Fruit,,Item,,", "b,Frozen,,Item,,"});
+        QTest::newRow("Down, Down, Enter in a pick list")
+            << twoGroups + QStringLiteral("{Down}{Down}{Enter}")
+            << twoRows + lines({"c,Frozen,,Item,,", ",,,,,"});
+        QTest::newRow("Down and Up stop at the ends")
+            << twoGroups + QStringLiteral("{Down}{Down}{Down}{Up}{Up}{Up}{Enter}")
+            << twoRows + lines({"c,Fruit,,Item,,", ",,,,,"});
+        QTest::newRow("Tab takes the highlighted entry") << twoGroups
+                + QStringLiteral("{Down}{Tab}1.00") << twoRows + lines({"c,Fruit,1.00,,,"});
+        QTest::newRow("Escape hides the list and keeps the text")
+            << twoGroups + QStringLiteral("{Escape}{Down}{Enter}")
+            << twoRows + lines({"c,fr,,Item,,", ",,,,,"});
+    }
+    void keysTypedAtFullSpeedGiveTheFile()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QByteArray, file);
+        WindowDriver driver;
+        QTemporaryDir folder;
+        const QString fileName = folder.filePath(QStringLiteral("items.csv"));
+        driver.fileAnswers = {fileName, fileName};
+        driver.keys(keys);
+        driver.fileAnswers = {fileName};
+        driver.click("cmdSave");
+        QCOMPARE(contents(fileName), file);
+    }
+
+    // A line edit keeps 32,767 characters unless told otherwise, and cut what it was given.
+    void longValuesAreNeverCut_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("editable");
+        QTest::newRow("40,000 characters: edited whole") << 40'000 << true;
+        QTest::newRow("2,000,000 characters: no editor") << 2'000'000 << false;
+    }
+    void longValuesAreNeverCut()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, editable);
+        WindowDriver driver;
+        const QString value(length, u'x');
+        driver.table().setFieldValue(Column::ItemName, value);
+        driver.clickCell(0, 0);
+        driver.keys(u"{F2}");
+        QCOMPARE(qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr, editable);
+        driver.keys(u"{Tab}");
+        QCOMPARE(driver.table().row(0).field(Column::ItemName), value);
+    }
+};
+
+QTEST_MAIN(tst_Keyboard)
+#include "tst_keyboard.moc"
