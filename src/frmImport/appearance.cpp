@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
 #include <QString>
 #include <QWidget>
 
@@ -109,4 +110,14 @@ QString buttonStyleSheet()
     return QStringLiteral("QToolButton { background-color: %1; border: 2px outset #c8c896; }"
                           "QToolButton:pressed { border-style: inset; padding: 1px 0 0 1px; }")
         .arg(fill);
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 256})
+        icon.addFile(size == 16 ? QStringLiteral(":/icons/pantrovo-importer.png")
+                                : QStringLiteral(":/icons/pantrovo-importer-%1.png").arg(size),
+            QSize(size, size));
+    return icon;
 }

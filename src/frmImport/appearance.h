@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
+class QIcon;
 class QString;
 class QWidget;
 
@@ -26,3 +27,6 @@ void usePaleYellow(QWidget *widget, QPalette::ColorRole surface, QPalette::Color
 // The style sheet of the five buttons: a flat pale-yellow fill in every style, raised, and
 // sunken while pressed.
 QString buttonStyleSheet();
+
+// The program's icon in all the sizes it is drawn in.
+QIcon programIcon();

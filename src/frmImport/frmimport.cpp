@@ -102,7 +102,7 @@ frmImport::frmImport(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("Pantrovo Importer"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/pantrovo-importer.png")));
+    setWindowIcon(programIcon());
     setFixedSize(Layout::ClientSize);
     // A small default font, so that the captions fit the 75-pixel buttons and the
     // explanation fits its label.
