@@ -35,7 +35,7 @@ QPalette darkPalette()
 
 const char *const buttonNames[] = {"cmdAdd", "cmdUpdate", "cmdDelete", "cmdOpen", "cmdSave"};
 
-// The colours that text on pale yellow is drawn with, active and in a window in the
+// The colours that text and lines on pale yellow are drawn with, active and in a window in the
 // background; the grid's cell editor must have the focus.
 QList<std::pair<QString, QColor>> textColours(const WindowDriver &driver)
 {
@@ -46,8 +46,12 @@ QList<std::pair<QString, QColor>> textColours(const WindowDriver &driver)
         };
         add(driver.grid(), QStringLiteral("DataGrid1"), QPalette::Text);
         add(QApplication::focusWidget(), QStringLiteral("cell editor"), QPalette::Text);
-        for (const char *name : {"lstGroups", "lstStore", "lstItemType", "lstAisleNo"})
-            add(driver.pickList(name), QLatin1StringView(name), QPalette::Text);
+        for (const char *name : {"lstGroups", "lstStore", "lstItemType", "lstAisleNo"}) {
+            const PickList *list = driver.pickList(name);
+            add(list, QLatin1StringView(name), QPalette::Text);
+            // Its frame line lies on pale yellow too.
+            add(list, QLatin1StringView(name) + QStringLiteral(" frame"), list->foregroundRole());
+        }
         for (const char *name : buttonNames)
             add(driver.button(name), QLatin1StringView(name), QPalette::ButtonText);
     }

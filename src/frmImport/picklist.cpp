@@ -70,6 +70,9 @@ PickList::PickList(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    // The frame lies on pale yellow inside and out, like the entries' text: drawn in the
+    // window-text colour it vanished under a dark theme.
+    setForegroundRole(QPalette::Text);
     connect(this, &QListView::clicked, this,
         [this](const QModelIndex &index) { Q_EMIT chosen(index.data().toString()); });
 }
