@@ -10,10 +10,16 @@ install(FILES ${PANTROVO_PACKAGING_DIR}/pantrovo-importer.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PANTROVO_PACKAGING_DIR}/io.pantrovo.Importer.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-# The 16 x 16 PNG is the same file the window uses as its icon; the SVG is drawn to match it
-# for the larger sizes that menus and docks ask for.
-install(FILES ${PROJECT_SOURCE_DIR}/src/frmImport/icons/pantrovo-importer.png
+# The PNGs are the files the window uses as its icon; the SVG is drawn to match them for the
+# sizes in between.
+set(PANTROVO_ICON_DIR ${PROJECT_SOURCE_DIR}/src/frmImport/icons)
+install(FILES ${PANTROVO_ICON_DIR}/pantrovo-importer.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps)
+foreach(size 32 48 64 256)
+    install(FILES ${PANTROVO_ICON_DIR}/pantrovo-importer-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME pantrovo-importer.png)
+endforeach()
 install(FILES ${PANTROVO_PACKAGING_DIR}/pantrovo-importer.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md

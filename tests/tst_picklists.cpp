@@ -4,9 +4,11 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 class tst_PickLists : public QObject
 {
@@ -256,6 +258,34 @@ private Q_SLOTS:
         // With room to spare the formula holds exactly.
         driver.typeInto(0, 1, QStringLiteral("Group 1"));
         QCOMPARE(list->geometry(), QRect(186, 150, 73, 11 * 20));
+    }
+
+    void cutEntryShowsItsWholeTextAsTooltip_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("cut entry: its whole text") << 0 << "Household cleaning";
+        QTest::newRow("entry that fits: none") << 1 << "";
+    }
+
+    void cutEntryShowsItsWholeTextAsTooltip()
+    {
+        QFETCH(int, entry);
+        QFETCH(QString, toolTip);
+        WindowDriver driver;
+        commitGroups(driver, {QStringLiteral("Household cleaning"), QStringLiteral("Fruit")});
+        driver.typeInto(driver.table().currentRow(), 1, QStringLiteral("u"));
+        PickList *list = driver.pickList("lstGroups");
+        // The list keeps its width and its right edge under the column's.
+        QCOMPARE(driver.pickListState("lstGroups"),
+            QStringLiteral("shown [Household cleaning, Fruit] at (186, 170) 73x40"));
+        QCOMPARE(driver.pickListAlignment(), QStringLiteral("259/259 559/559 459/459 659/659"));
+
+        const QRect place = list->visualRect(list->model()->index(entry, 0));
+        const QPoint inside(4, place.center().y());
+        QHelpEvent hover(QEvent::ToolTip, inside, list->viewport()->mapToGlobal(inside));
+        QApplication::sendEvent(list->viewport(), &hover);
+        QTRY_COMPARE(QToolTip::text(), toolTip);
     }
 };
 

@@ -41,13 +41,17 @@ private Q_SLOTS:
         QCOMPARE(widget->isEnabled(), enabled);
     }
 
-    void windowHasFixedSizeCaptionAndLabel()
+    void windowHasFixedSizeCaptionIconAndLabel()
     {
         WindowDriver driver;
         frmImport &window = driver.window();
         QCOMPARE(window.size(), QSize(713, 571));
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QCOMPARE(window.windowTitle(), QStringLiteral("Pantrovo Importer"));
+        // Drawn in each size, not scaled up from 16 pixels in task switchers and on dense
+        // screens.
+        QCOMPARE(window.windowIcon().availableSizes(),
+            QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {64, 64}, {256, 256}}));
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label1"))->text(),
             QStringLiteral("If you have many items to create for Pantrovo, this importer "
                            "will allow you to enter the items quickly using your PC, and "

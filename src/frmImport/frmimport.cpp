@@ -1,5 +1,6 @@
 #include "frmimport.h"
 
+#include "appearance.h"
 #include "csvcommands.h"
 #include "itemgrid.h"
 #include "picklist.h"
@@ -49,8 +50,6 @@ void apply(QToolButton *button, Switch state)
         button->setEnabled(state == Switch::On);
 }
 
-const QColor PaleYellow {0xFF, 0xFF, 0xC0};
-
 // Where a font is missing the platform substitutes one of its own.
 QFont designFont(const QString &family)
 {
@@ -74,11 +73,11 @@ const QStringList &itemTypes()
     return types;
 }
 
+// A button draws its caption in the button-text colour, the cells and lists theirs in the text
+// colour.
 void setBackground(QWidget *widget, QPalette::ColorRole role)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(role, PaleYellow);
-    widget->setPalette(palette);
+    usePaleYellow(widget, role, role == QPalette::Button ? QPalette::ButtonText : QPalette::Text);
 }
 
 QToolButton *makeButton(QWidget *parent, const char *name, const QString &caption,
@@ -92,7 +91,9 @@ QToolButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setToolTip(toolTip);
     button->setGeometry(place);
-    button->setAutoFillBackground(true);
+    // Styles shade a button's palette colour (Fusion fades it almost to white); a style sheet
+    // fills it with exactly the design's colour.
+    button->setStyleSheet(buttonStyleSheet());
     setBackground(button, QPalette::Button);
     return button;
 }
@@ -116,7 +117,7 @@ frmImport::frmImport(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(tr("Pantrovo Importer"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/pantrovo-importer.png")));
+    setWindowIcon(programIcon());
     setFixedSize(Layout::ClientSize);
     // A small default font, so that the captions fit the 75-pixel buttons and the
     // explanation fits its label.

@@ -1,7 +1,14 @@
 #include "picklist.h"
 
+#include <QAbstractItemView>
+#include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QStringListModel>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace {
 
@@ -15,6 +22,35 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         return {QStyledItemDelegate::sizeHint(option, index).width(), PickList::EntryHeight};
+    }
+
+    // A long entry is cut to the list's fixed width; the tooltip shows it whole. Entries that
+    // fit show none, so the list stays as quiet as it was.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+        const QModelIndex &index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        // An entry's place reaches as far as its text; the list draws it only as wide as the
+        // list.
+        item.rect.setRight(std::min(item.rect.right(), view->viewport()->rect().right()));
+        if (isCut(item, view))
+            QToolTip::showText(event->globalPos(), item.text, view, item.rect);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+private:
+    // The same room that the style gives the text when it draws and cuts it.
+    static bool isCut(const QStyleOptionViewItem &item, const QWidget *view)
+    {
+        const QStyle *style = view->style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view);
+        return QFontMetricsF(item.font).horizontalAdvance(item.text) > room.width() - 2 * margin;
     }
 };
 
@@ -34,6 +70,9 @@ PickList::PickList(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    // The frame lies on pale yellow inside and out, like the entries' text: drawn in the
+    // window-text colour it vanished under a dark theme.
+    setForegroundRole(QPalette::Text);
     connect(this, &QListView::clicked, this,
         [this](const QModelIndex &index) { Q_EMIT chosen(index.data().toString()); });
 }
