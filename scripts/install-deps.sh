@@ -6,7 +6,7 @@
 # Usage: scripts/install-deps.sh GROUP...   (the groups below, or "all")
 #
 # No name carries a compiler version: the same names have to work on Debian 12, Debian 13 and
-# Ubuntu 24.04, whose default clang differ.
+# Ubuntu 24.04, whose default clang versions differ (14, 19 and 18).
 set -euo pipefail
 
 declare -A groups=(
@@ -33,7 +33,7 @@ declare -A groups=(
 )
 
 [ $# -gt 0 ] || { echo "usage: $0 GROUP... (all, or: ${!groups[*]})" >&2; exit 2; }
-[ "$*" != all ] || set -- "${!groups[@]}"
+[[ " $* " != *" all "* ]] || set -- "${!groups[@]}"
 
 packages=()
 for group in "$@"; do
