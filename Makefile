@@ -4,12 +4,25 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 PROGRAM = $(BUILD)/src/pantrovo-importer
 
-.PHONY: all deps configure build run test bench screenshot clean sanitize fuzz tidy
+.PHONY: all deps configure build run test bench screenshot clean sanitize fuzz tidy package \
+    validate package-test
 
 all: build
 
+# The groups of scripts/install-deps.sh that each target needs on top of the build's own.
+# `deps` installs those of every target on the command line, so `make test run` gets both.
+deps_run = run
+deps_screenshot = run
+deps_test = test
+deps_bench = bench
+deps_sanitize = sanitize
+deps_fuzz = sanitize
+deps_tidy = tidy
+deps_package = package
+deps_validate = validate
+deps_package-test = package package-test
 deps:
-	scripts/install-deps.sh
+	scripts/install-deps.sh build $(foreach goal,$(MAKECMDGOALS),$(deps_$(goal)))
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
@@ -92,5 +105,3 @@ validate: configure
 # Installs the package into a fresh Debian 12 root and starts it there (as root, downloads).
 package-test: package
 	scripts/test-package-debootstrap.sh $$(ls -t $(BUILD)/pantrovo-importer_*.deb | head -1)
-
-.PHONY: package validate package-test

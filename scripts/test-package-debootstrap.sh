@@ -16,7 +16,7 @@ mirror=${MIRROR:-http://deb.debian.org/debian}
 cache=/var/cache/pantrovo-debootstrap
 
 [ "$(id -u)" -eq 0 ] || { echo "$0: debootstrap and chroot need root" >&2; exit 1; }
-"$(dirname "$0")/install-deps.sh" debootstrap xvfb x11-utils imagemagick
+"$(dirname "$0")/install-deps.sh" package-test
 
 root=$(mktemp -d /var/tmp/pantrovo-root.XXXXXX)
 display_pid=
