@@ -6,14 +6,18 @@
 #include "picklist.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QToolButton>
+#include <QUndoStack>
 
 namespace {
 
@@ -113,6 +117,7 @@ PickList *makePickList(QWidget *parent, const char *name, const QRect &place)
 
 frmImport::frmImport(QWidget *parent)
     : QWidget(parent)
+    , m_undoStack(new QUndoStack(this))
     , m_runDialog([](QDialog &dialog) { return dialog.exec(); })
 {
     setObjectName(QStringLiteral("frmImport"));
@@ -187,6 +192,14 @@ frmImport::frmImport(QWidget *parent)
         &frmImport::placeShownPickLists);
     for (QToolButton *button : {cmdAdd, cmdUpdate, cmdDelete, cmdOpen, cmdSave})
         button->installEventFilter(this);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, cmdOpen,
+        &QToolButton::click);
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, cmdSave,
+        &QToolButton::click);
+    connect(DataGrid1, &ItemGrid::EditorClosed, this, [this] {
+        if (m_stepDepth == 0)
+            settleStep();
+    });
     connect(lstGroups, &PickList::chosen, this, &frmImport::lstGroups_Click);
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
@@ -195,7 +208,12 @@ frmImport::frmImport(QWidget *parent)
     Form_Load();
 }
 
-frmImport::~frmImport() = default;
+frmImport::~frmImport()
+{
+    // The grid goes while the table it shows is still there: closing its open editor stores
+    // the editor's text and ends the step being typed, which both need the table.
+    delete DataGrid1;
+}
 
 void frmImport::setDialogRunner(DialogRunner runner)
 {
@@ -243,6 +261,129 @@ void frmImport::Form_Activate()
     alignPickLists();
     cmdAdd_Click();
     DataGrid1->setFocus();
+    // Undo starts here, so that it never takes away the row the user starts with.
+    rsItems.setJournaling(true);
+    m_stepStart = windowState();
+}
+
+// Commands that run one another (Update Row runs Add Row) make one step of undo, and the
+// typing before a command is a step of its own.
+class frmImport::Step
+{
+public:
+    explicit Step(frmImport *window)
+        : m_window(window)
+    {
+        if (m_window->m_stepDepth++ == 0)
+            m_window->settleStep();
+    }
+    ~Step()
+    {
+        if (--m_window->m_stepDepth == 0)
+            m_window->settleStep();
+    }
+    Step(const Step &) = delete;
+    Step &operator=(const Step &) = delete;
+
+private:
+    frmImport *m_window;
+};
+
+// Takes what the rows went through since the last step as one step of undo.
+void frmImport::settleStep()
+{
+    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
+    const WindowState now = windowState();
+    if (!splices.empty()) {
+        m_undoStack->push(new TableStep(rsItems, std::move(splices), m_stepStart, now,
+            [this](const WindowState &state) { restoreState(state); }));
+    }
+    m_stepStart = now;
+}
+
+WindowState frmImport::windowState() const
+{
+    return {rsItems.cursorState(), std::max(DataGrid1->currentColumn(), 0), AddingRow,
+        cmdAdd->isEnabled(), cmdUpdate->isEnabled(), cmdDelete->isEnabled()};
+}
+
+void frmImport::restoreState(const WindowState &state)
+{
+    DataGrid1->closeCellEditor();
+    hidePickLists();
+    rsItems.setCursorState(state.cursor);
+    DataGrid1->setCurrentColumn(state.column);
+    AddingRow = state.addingRow;
+    cmdAdd->setEnabled(state.addEnabled);
+    cmdUpdate->setEnabled(state.updateEnabled);
+    cmdDelete->setEnabled(state.deleteEnabled);
+}
+
+void frmImport::undo()
+{
+    DataGrid1->closeCellEditor();
+    settleStep();
+    m_undoStack->undo();
+    m_stepStart = windowState();
+}
+
+void frmImport::redo()
+{
+    DataGrid1->closeCellEditor();
+    settleStep();
+    m_undoStack->redo();
+    m_stepStart = windowState();
+}
+
+// Copies the selected cells as spreadsheets do: values joined by Tab, rows ended by a line end.
+void frmImport::copyCells()
+{
+    const QRect block = DataGrid1->selectedBlock();
+    if (block.isEmpty())
+        return;
+    QStringList lines;
+    for (int row = block.top(); row <= block.bottom(); ++row) {
+        QStringList values;
+        for (int column = block.left(); column <= block.right(); ++column)
+            values.append(rsItems.row(row).field(columnAt(column)));
+        lines.append(values.join(u'\t'));
+    }
+    const bool oneCell = block.width() == 1 && block.height() == 1;
+    QGuiApplication::clipboard()->setText(oneCell ? lines.first() : lines.join(u'\n') + u'\n');
+}
+
+// Pastes text copied from a spreadsheet from the selection's top left cell on: a line for each
+// row and a Tab between values. The values are stored as they stand, as Open stores a file's.
+void frmImport::pasteCells()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    const QRect block = DataGrid1->selectedBlock();
+    if (text.isEmpty() || block.isEmpty())
+        return;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineEnd);
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    QList<QStringList> values;
+    values.reserve(lines.size());
+    for (const QString &line : lines)
+        values.append(line.split(u'\t'));
+    Step step(this);
+    DataGrid1->closeCellEditor();
+    rsItems.setBlock(block.top(), block.left(), values);
+    applyRowEvent(RowEvent::Editing);
+}
+
+// Empties the selected cells, as typing them empty would.
+void frmImport::clearCells()
+{
+    const QRect block = DataGrid1->selectedBlock();
+    if (block.isEmpty())
+        return;
+    Step step(this);
+    rsItems.setBlock(block.top(), block.left(),
+        QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
+    applyRowEvent(RowEvent::Editing);
 }
 
 // The one place where an event of the row commands sets their three buttons.
@@ -297,6 +438,9 @@ void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
     if (current.isValid())
         rsItems.Move(current.row());
     hidePickLists();
+    // A move of the cursor ends the step being typed; the next one starts here.
+    if (m_stepDepth == 0)
+        settleStep();
 }
 
 void frmImport::DataGrid1_Change()
@@ -324,6 +468,20 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         && !event.text().isEmpty())
         return KeyCommand::Swallow;
     const bool listShown = shownPickList() != nullptr;
+    // With an editor open these keys are the editor's own.
+    if (!DataGrid1->isEditing()) {
+        if (event.matches(QKeySequence::Copy))
+            return KeyCommand::Copy;
+        if (event.matches(QKeySequence::Paste))
+            return KeyCommand::Paste;
+        if (event.matches(QKeySequence::Undo))
+            return KeyCommand::Undo;
+        if (event.matches(QKeySequence::Redo)
+            || event.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y))
+            return KeyCommand::Redo;
+        if (event.key() == Qt::Key_Delete && modifiers == Qt::NoModifier)
+            return KeyCommand::Clear;
+    }
     switch (event.key()) {
     case Qt::Key_Tab:
         if (modifiers == Qt::ShiftModifier)
@@ -376,6 +534,21 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
     case KeyCommand::HidePickList:
         list->hide();
         break;
+    case KeyCommand::Copy:
+        copyCells();
+        break;
+    case KeyCommand::Paste:
+        pasteCells();
+        break;
+    case KeyCommand::Clear:
+        clearCells();
+        break;
+    case KeyCommand::Undo:
+        undo();
+        break;
+    case KeyCommand::Redo:
+        redo();
+        break;
     case KeyCommand::None:
     case KeyCommand::Swallow:
         break;
@@ -426,6 +599,7 @@ void frmImport::goToPreviousCell()
 // last row, whatever state the row commands are in, using only the row commands themselves.
 void frmImport::goToNextItem()
 {
+    Step step(this);
     DataGrid1->closeCellEditor();
     const int row = rsItems.currentRow();
     if (cmdUpdate->isEnabled() && row >= 0 && !rsItems.row(row).isBlank()) {
@@ -526,6 +700,7 @@ void frmImport::lstAisleNo_Click(const QString &entry)
 
 void frmImport::cmdAdd_Click()
 {
+    Step step(this);
     rsItems.MoveLast();
     applyRowEvent(RowEvent::AddRow);
     rsItems.AddNew();
@@ -536,6 +711,7 @@ void frmImport::cmdAdd_Click()
 
 void frmImport::cmdUpdate_Click()
 {
+    Step step(this);
     for (const PickListColumn &pickList : m_pickLists) {
         const std::optional<QString> value = rsItems.fieldValue(pickList.column);
         if (pickList.values && value)
@@ -555,6 +731,7 @@ void frmImport::cmdUpdate_Click()
 
 void frmImport::cmdDelete_Click()
 {
+    Step step(this);
     if (!rsItems.Delete()) {
         showError(tr("There is no current row to delete. Click a cell of the row you want to "
                      "delete, then click Delete Row."));
@@ -624,6 +801,7 @@ void frmImport::ExportCsv()
 
 void frmImport::ImportCsv()
 {
+    Step step(this);
     const QString fileName = askFileName(FileCommand::Open);
     if (fileName.isEmpty())
         return;

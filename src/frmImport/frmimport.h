@@ -1,6 +1,7 @@
 #pragma once
 
 #include "itemtable.h"
+#include "tablestep.h"
 #include "valuelist.h"
 
 #include <QWidget>
@@ -14,6 +15,7 @@ class QDialog;
 class QFileDialog;
 class QLabel;
 class QToolButton;
+class QUndoStack;
 
 // The program's one window: the item grid, the row and file commands, and the pick lists that
 // pop up under the grid's current row.
@@ -63,8 +65,14 @@ private:
         NextItem,
         HighlightNext,
         HighlightPrevious,
-        HidePickList
+        HidePickList,
+        Copy,
+        Paste,
+        Clear,
+        Undo,
+        Redo
     };
+    class Step;
 
     // A pick list, the column it serves and the remembered values it offers; the Item Type
     // list offers a fixed vocabulary instead.
@@ -89,6 +97,14 @@ private:
     void goToNextCell();
     void goToPreviousCell();
     void goToNextItem();
+    void copyCells();
+    void pasteCells();
+    void clearCells();
+    void undo();
+    void redo();
+    WindowState windowState() const;
+    void restoreState(const WindowState &state);
+    void settleStep();
     PickList *shownPickList() const;
     void placePickList(PickList *list, int height);
     void placeShownPickLists();
@@ -126,6 +142,11 @@ private:
     PickList *lstAisleNo;
     QFileDialog *CommonDialog1;
 
+    QUndoStack *m_undoStack;
+    // The window as it was when the step now being taken began.
+    WindowState m_stepStart;
+    // How deep in commands that run one another the window is: they all make one step.
+    int m_stepDepth = 0;
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;

@@ -15,7 +15,7 @@ ItemGrid::ItemGrid(QWidget *parent)
     setItemDelegate(delegate);
     connect(delegate, &CellDelegate::textEdited, this, &ItemGrid::Change);
     connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::KeyDown);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
         | QAbstractItemView::EditKeyPressed);
@@ -102,6 +102,22 @@ void ItemGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
 {
     QTableView::currentChanged(current, previous);
     Q_EMIT RowColChange(current, previous);
+}
+
+QRect ItemGrid::selectedBlock() const
+{
+    QRect block;
+    for (const QModelIndex &cell : selectionModel()->selectedIndexes())
+        block |= QRect(cell.column(), cell.row(), 1, 1);
+    if (block.isEmpty() && currentIndex().isValid())
+        block = QRect(currentIndex().column(), currentIndex().row(), 1, 1);
+    return block;
+}
+
+void ItemGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    Q_EMIT EditorClosed();
 }
 
 void ItemGrid::keyPressEvent(QKeyEvent *event)

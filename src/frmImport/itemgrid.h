@@ -37,6 +37,10 @@ public:
     std::optional<int> currentRowBottom() const;
     // The left edge of a column measured within the grid.
     int columnLeft(int column) const;
+    bool isEditing() const { return state() == EditingState; }
+    // The rows and columns of the selected cells, or of the current cell when none is selected;
+    // empty without either.
+    QRect selectedBlock() const;
 
 Q_SIGNALS:
     void Change();
@@ -45,9 +49,12 @@ Q_SIGNALS:
     // Sent before the grid or its editor acts on a key, with the event ignored; a receiver
     // that acts on the key accepts the event, and then nothing else sees it.
     void KeyDown(QKeyEvent *event);
+    // The cell editor was closed.
+    void EditorClosed();
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 };

@@ -24,6 +24,7 @@ void ItemTable::AddNew()
     beginInsertRows({}, row, row);
     m_rows.emplace_back();
     endInsertRows();
+    record({row, 1, {}});
     m_pending = Pending::NewRow;
     placeCursor(row);
 }
@@ -42,8 +43,10 @@ bool ItemTable::Delete()
         return false;
     const int row = m_cursor;
     beginRemoveRows({}, row, row);
+    ItemRow removed = std::move(m_rows[std::size_t(row)]);
     m_rows.erase(m_rows.begin() + row);
     endRemoveRows();
+    record({row, 0, {std::move(removed)}});
     m_pending = Pending::None;
     placeCursor(row, true);
     return true;
@@ -141,6 +144,7 @@ bool ItemTable::setFieldValue(Column column, const QString &value)
 {
     if (!hasCurrentRow())
         return false;
+    recordChangeOf(m_cursor);
     ItemRow &row = m_rows[std::size_t(m_cursor)];
     row.setField(column, value);
     if (m_pending == Pending::None)
@@ -160,7 +164,100 @@ void ItemTable::appendRows(std::span<ItemRow> rows)
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
+    record({first, int(rows.size()), {}});
     placeCursor(size() - 1);
+}
+
+void ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
+{
+    if (row < 0 || row > size() || column < 0 || column >= ColumnCount || lines.isEmpty())
+        return;
+    const int existing = std::min(int(lines.size()), size() - row);
+    const auto fill = [column](ItemRow &itemRow, const QStringList &values) {
+        for (int i = 0; i < values.size() && column + i < ColumnCount; ++i)
+            itemRow.setField(columnAt(column + i), values[i]);
+    };
+    for (int i = 0; i < existing; ++i) {
+        recordChangeOf(row + i);
+        fill(m_rows[std::size_t(row + i)], lines[i]);
+    }
+    if (existing > 0) {
+        Q_EMIT dataChanged(index(row, column), index(row + existing - 1, ColumnCount - 1),
+            {Qt::DisplayRole, Qt::EditRole});
+        if (m_cursor >= row && m_cursor < row + existing && m_pending == Pending::None)
+            m_pending = Pending::ChangedRow;
+    }
+    if (existing < lines.size()) {
+        const int first = size();
+        const int added = int(lines.size()) - existing;
+        beginInsertRows({}, first, first + added - 1);
+        m_rows.reserve(m_rows.size() + std::size_t(added));
+        for (int i = existing; i < lines.size(); ++i)
+            fill(m_rows.emplace_back(), lines[i]);
+        endInsertRows();
+        record({first, added, {}});
+    }
+}
+
+void ItemTable::record(Splice splice)
+{
+    if (m_journaling)
+        m_journal.push_back(std::move(splice));
+}
+
+// Keeps a row as it was before its first change since the journal last took note of it. A row
+// that the last splice put in place needs nothing: undoing that splice takes it away whole.
+void ItemTable::recordChangeOf(int row)
+{
+    if (!m_journaling)
+        return;
+    if (!m_journal.empty()) {
+        Splice &last = m_journal.back();
+        if (row >= last.at && row < last.at + last.count)
+            return;
+        // Rows changed one after another, as a paste changes them, make one splice.
+        if (last.count == int(last.rows.size()) && row == last.at + last.count) {
+            last.rows.push_back(m_rows[std::size_t(row)]);
+            ++last.count;
+            return;
+        }
+    }
+    m_journal.push_back({row, 1, {m_rows[std::size_t(row)]}});
+}
+
+void ItemTable::swap(Splice &splice)
+{
+    const auto at = m_rows.begin() + splice.at;
+    if (splice.count == int(splice.rows.size())) {
+        std::swap_ranges(at, at + splice.count, splice.rows.begin());
+        if (splice.count > 0) {
+            Q_EMIT dataChanged(index(splice.at, 0),
+                index(splice.at + splice.count - 1, ColumnCount - 1),
+                {Qt::DisplayRole, Qt::EditRole});
+        }
+        return;
+    }
+    std::vector<ItemRow> taken(
+        std::make_move_iterator(at), std::make_move_iterator(at + splice.count));
+    if (splice.count > 0) {
+        beginRemoveRows({}, splice.at, splice.at + splice.count - 1);
+        m_rows.erase(at, at + splice.count);
+        endRemoveRows();
+    }
+    if (!splice.rows.empty()) {
+        beginInsertRows({}, splice.at, splice.at + int(splice.rows.size()) - 1);
+        m_rows.insert(m_rows.begin() + splice.at, std::make_move_iterator(splice.rows.begin()),
+            std::make_move_iterator(splice.rows.end()));
+        endInsertRows();
+    }
+    splice.count = int(splice.rows.size());
+    splice.rows = std::move(taken);
+}
+
+void ItemTable::setCursorState(const CursorState &state)
+{
+    m_pending = state.pending;
+    placeCursor(state.cursor, state.onDeletedRow);
 }
 
 int ItemTable::rowCount(const QModelIndex &parent) const

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 // The in-memory item table: rows of six text fields in insertion order, with a cursor on at
@@ -19,7 +20,27 @@ class ItemTable : public QAbstractTableModel
 {
     Q_OBJECT
 
+    enum class Pending { None, NewRow, ChangedRow };
+
 public:
+    // One change of the rows, kept so that it can be undone and done again: the `count` rows
+    // from `at` on took the place of `rows`. Swapping the two sides undoes the change, and
+    // swapping them back does it again.
+    struct Splice
+    {
+        int at = 0;
+        int count = 0;
+        std::vector<ItemRow> rows;
+    };
+    // Where the cursor stands and what is pending, to be put back as it was.
+    struct CursorState
+    {
+        int cursor = 0;
+        bool onDeletedRow = false;
+        Pending pending = Pending::None;
+        bool operator==(const CursorState &) const = default;
+    };
+
     // The most characters of a value that data() gives for display.
     static constexpr qsizetype DisplayLength = 1000;
 
@@ -51,6 +72,19 @@ public:
     void appendRows(std::span<ItemRow> rows);
     void reserve(std::size_t rowCount) { m_rows.reserve(rowCount); }
 
+    // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
+    // values past the last column are dropped and rows are appended at the end as needed, in
+    // one batch. The current row, if it changed, becomes pending; the cursor stays.
+    void setBlock(int row, int column, const QList<QStringList> &lines);
+
+    // While on, every change of the rows goes into a journal that takeJournal() hands over.
+    void setJournaling(bool on) { m_journaling = on; }
+    std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
+    // Undoes a splice from the journal, or does it again.
+    void swap(Splice &splice);
+    CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
+    void setCursorState(const CursorState &state);
+
     // The current row's index, or -1 when there is none.
     int currentRow() const { return hasCurrentRow() ? m_cursor : -1; }
     bool hasCurrentRow() const;
@@ -71,9 +105,9 @@ Q_SIGNALS:
     void cursorMoved();
 
 private:
-    enum class Pending { None, NewRow, ChangedRow };
-
     void commit() { m_pending = Pending::None; }
+    void record(Splice splice);
+    void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
 
     std::vector<ItemRow> m_rows;
@@ -82,4 +116,6 @@ private:
     // After Delete the cursor stays on the removed row's place, where there is no row.
     bool m_onDeletedRow = false;
     Pending m_pending = Pending::None;
+    bool m_journaling = false;
+    std::vector<Splice> m_journal;
 };

@@ -1,0 +1,29 @@
+#include "tablestep.h"
+
+TableStep::TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices,
+    const WindowState &before, const WindowState &after, Restore restore)
+    : m_table(table)
+    , m_splices(std::move(splices))
+    , m_before(before)
+    , m_after(after)
+    , m_restore(std::move(restore))
+{
+}
+
+void TableStep::undo()
+{
+    for (auto splice = m_splices.rbegin(); splice != m_splices.rend(); ++splice)
+        m_table.swap(*splice);
+    m_restore(m_before);
+    m_done = false;
+}
+
+void TableStep::redo()
+{
+    if (m_done)
+        return;
+    for (ItemTable::Splice &splice : m_splices)
+        m_table.swap(splice);
+    m_restore(m_after);
+    m_done = true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "itemtable.h"
+
+#include <QUndoCommand>
+
+#include <functional>
+#include <vector>
+
+// What the window shows of the row commands besides the rows: where the cell cursor stands,
+// whether an Add Row is outstanding, and the three row buttons.
+struct WindowState
+{
+    ItemTable::CursorState cursor;
+    int column = 0;
+    bool addingRow = false;
+    bool addEnabled = false;
+    bool updateEnabled = false;
+    bool deleteEnabled = false;
+    bool operator==(const WindowState &) const = default;
+};
+
+// One step of the user's work on the rows, as the table's journal recorded it, with the
+// window's state before and after it. The rows themselves move between the table and the step,
+// so undoing an Open of a million rows copies none of them.
+class TableStep : public QUndoCommand
+{
+public:
+    using Restore = std::function<void(const WindowState &)>;
+
+    TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices, const WindowState &before,
+        const WindowState &after, Restore restore);
+
+    void undo() override;
+    void redo() override;
+
+private:
+    ItemTable &m_table;
+    std::vector<ItemTable::Splice> m_splices;
+    WindowState m_before;
+    WindowState m_after;
+    Restore m_restore;
+    // The step is pushed once it has happened; the stack's first redo has nothing to do.
+    bool m_done = true;
+};

@@ -1,0 +1,153 @@
+#include "itemgrid.h"
+#include "windowtest.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The rows, the three row buttons, the flag and the cell cursor at once.
+QString snapshot(WindowDriver &driver)
+{
+    const QModelIndex cell = driver.grid()->currentIndex();
+    return QStringLiteral("%1 | %2 | adding %3 | cell %4,%5")
+        .arg(driver.rows().join(QStringLiteral("; ")), driver.rowButtons())
+        .arg(driver.window().isAddingRow())
+        .arg(cell.row())
+        .arg(cell.column());
+}
+
+QString named(const char *name)
+{
+    return QLatin1StringView(name)
+        + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
+}
+
+} // namespace
+
+class tst_Editing : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Ctrl+V with no editor open, from the cell (1, column) of a table of two rows.
+    void pasteFillsCellsAndAppendsRows_data()
+    {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("rows");
+        const QString a = QStringLiteral("a|<absent>|<absent>|Item|<absent>|<absent>");
+        QTest::newRow("block wider than the columns left")
+            << "1\t2\t3\n4\t5\t6\n"
+            << 4
+            << QStringList {a, "<absent>|<absent>|<absent>|<absent>|1|2",
+                   "<absent>|<absent>|<absent>|<absent>|4|5"};
+        QTest::newRow("block longer than the table")
+            << "x\tDairy\r\ny\rz" << 0
+            << QStringList {
+                   a, "x|Dairy|<absent>|<absent>|<absent>|<absent>", named("y"), named("z")};
+        QTest::newRow("single value, quotes plain")
+            << "\"Milk\"" << 1
+            << QStringList {a, "<absent>|\"Milk\"|<absent>|<absent>|<absent>|<absent>"};
+        QTest::newRow("no shorthand, no Item Type rule")
+            << "w\n"
+            << 3 << QStringList {a, "<absent>|<absent>|<absent>|w|<absent>|<absent>"};
+        QTest::newRow("empty clipboard changes nothing") << "" << 0 << QStringList {a, blankRow};
+        QTest::newRow("a line end after the last line adds no row")
+            << "x\ny\n"
+            << 0 << QStringList {a, named("x"), named("y")};
+    }
+    void pasteFillsCellsAndAppendsRows()
+    {
+        QFETCH(QString, clipboard);
+        QFETCH(int, column);
+        QFETCH(QStringList, rows);
+        WindowDriver driver;
+        driver.keys(u"a{Enter}");
+        for (int i = 0; i < column; ++i)
+            driver.keys(u"{Right}");
+        QGuiApplication::clipboard()->setText(clipboard);
+        driver.keys(u"{Ctrl+V}");
+        QCOMPARE(driver.rows(), rows);
+        QCOMPARE(driver.rowButtons(),
+            clipboard.isEmpty() ? QStringLiteral("Add on, Update off, Delete off")
+                                : QStringLiteral("Add off, Update on, Delete off"));
+        QCOMPARE(driver.window().groups().values(), QStringList());
+    }
+
+    void copyPutsCellsAsSpreadsheetsDo_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("current cell") << "{Up}"
+                                      << "Milk";
+        QTest::newRow("block by Shift and arrows") << "{Up}{Shift+Right}{Shift+Down}"
+                                                   << "Milk\tDairy\nBread\t\n";
+    }
+    void copyPutsCellsAsSpreadsheetsDo()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, clipboard);
+        WindowDriver driver;
+        driver.keys(u"Milk{Tab}Dairy{Enter}Bread{Enter}{Up}");
+        driver.keys(keys);
+        driver.keys(u"{Ctrl+C}");
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    }
+
+    // Each kind of change, undone and done again: the rows, the buttons, the flag and the cell
+    // cursor come back exactly as they were before and after it.
+    void undoAndRedoRestoreEverything_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("nothing to undo after start-up") << ""
+                                                        << "{Ctrl+Z}";
+        QTest::newRow("cell edit") << "Milk{Enter}{Up}"
+                                   << "Bread{Escape}";
+        QTest::newRow("paste") << "Milk{Enter}"
+                               << "{Ctrl+V}";
+        QTest::newRow("clear") << "Milk{Tab}Dairy{Enter}{Up}{Shift+Left}"
+                               << "{Delete}";
+        QTest::newRow("Update Row with its Item Type") << "Milk{Tab}{Tab}{Tab}pack"
+                                                       << "{Alt+U}";
+        QTest::newRow("Update Row appending no row") << "a{Alt+U}b{Escape}"
+                                                     << "{Alt+U}";
+        QTest::newRow("Delete Row") << "a{Alt+U}b{Alt+U}{Up}"
+                                    << "{Alt+D}";
+        QTest::newRow("Add Row") << "a{Alt+U}b{Alt+U}"
+                                 << "{Alt+A}";
+        QTest::newRow("Enter") << "Milk"
+                               << "{Enter}";
+        QTest::newRow("Open") << "Milk{Enter}"
+                              << "{Alt+O}";
+        QTest::newRow("Open on a fresh sheet") << ""
+                                               << "{Alt+O}";
+    }
+    void undoAndRedoRestoreEverything()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, change);
+        WindowDriver driver;
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("two.csv"));
+        write(file, "Apples,Fruit\r\nPears\r\n");
+        driver.fileAnswers = {file};
+        QGuiApplication::clipboard()->setText(QStringLiteral("a\tb\nc\td\ne\tf\n"));
+        driver.keys(before);
+        const QString start = snapshot(driver);
+        driver.keys(change);
+        const QString done = snapshot(driver);
+        QStringList states;
+        for (const QString &keys : {"{Ctrl+Z}", "{Ctrl+Shift+Z}", "{Ctrl+Z}", "{Ctrl+Y}"}) {
+            driver.keys(keys);
+            states.append(snapshot(driver));
+        }
+        QCOMPARE(states, QStringList({start, done, start, done}));
+    }
+};
+
+QTEST_MAIN(tst_Editing)
+#include "tst_editing.moc"
