@@ -43,6 +43,7 @@ bench: deps
 	cmake --build $(BUILD)-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_files
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_keystroke
+	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_editing
 
 # The whole program and every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (clang), and every test run under them; any finding fails the test that met it.
