@@ -2,16 +2,51 @@
 #include "frmimport.h"
 
 #include <QApplication>
-#include <QIcon>
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("PantrovoImporter"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PANTROVO_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate("main",
+        "Type many shopping items quickly and save them as a CSV file for the Pantrovo "
+        "handheld app."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+        QCoreApplication::translate("main", "CSV files whose rows are appended to the grid."),
+        QStringLiteral("[FILE...]"));
+
+    // --help and --version are answered before the application object is made, since that
+    // needs a display; the rest is read after it has taken out Qt's own options.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    parser.parse(arguments);
+    if (parser.isSet(help)) {
+        // Without the application object the parser cannot know the program's name.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                       QFileInfo(arguments.first()).fileName())),
+            stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("pantrovo-importer %s\n", PANTROVO_VERSION);
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("PantrovoImporter"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
     QApplication::setWindowIcon(programIcon());
+    parser.process(app);
 
     frmImport window;
     window.show();
+    if (!parser.positionalArguments().isEmpty())
+        window.openFiles(parser.positionalArguments());
     return QApplication::exec();
 }

@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -156,6 +158,70 @@ private Q_SLOTS:
         // Rows from a file do not feed the pick lists.
         QCOMPARE(driver.window().groups().values(), QStringList());
         QCOMPARE(driver.messages, QStringList());
+    }
+
+    // Files dropped on the window or named on the command line are appended as one Open
+    // File: their rows in order, then one blank row; one that cannot be read is reported.
+    void droppedAndNamedFilesOpenAsOne_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("dropped on the window") << true;
+        QTest::newRow("named on the command line") << false;
+    }
+    void droppedAndNamedFilesOpenAsOne()
+    {
+        QFETCH(bool, dropped);
+        WindowDriver driver;
+        write(path("a.csv"), "Milk\r\n");
+        write(path("b.csv"), "Bread,Bakery\r\n");
+        const QStringList files {path("a.csv"), path("missing.csv"), path("b.csv")};
+        if (dropped) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(files[0]), QUrl::fromLocalFile(files[1]),
+                QUrl::fromLocalFile(files[2])});
+            QDragEnterEvent enter({300, 300}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&driver.window(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&driver.window(), &drop);
+        } else {
+            driver.window().openFiles(files);
+        }
+        QCOMPARE(driver.rows(),
+            QStringList({"Milk|<absent>|<absent>|<absent>|<absent>|<absent>",
+                "Bread|Bakery|<absent>|<absent>|<absent>|<absent>", blankRow}));
+        QCOMPARE(driver.messages,
+            QStringList {
+                QStringLiteral("[Warning] PantrovoImporter: Could not open \u201C%1\u201D: "
+                               "No such file or directory")
+                    .arg(files[1])});
+        QCOMPARE(driver.fileDialogs, QStringList());
+    }
+
+    // They need no display: a terminal without one still gets its answer.
+    void helpAndVersionNeedNoDisplay_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("firstLine");
+        QTest::newRow("--version") << "--version"
+                                   << "pantrovo-importer 1.00";
+        QTest::newRow("--help") << "--help"
+                                << "Usage: pantrovo-importer [options] [FILE...]";
+    }
+    void helpAndVersionNeedNoDisplay()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, firstLine);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1StringView(name));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(PROGRAM_PATH), {option});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(program.readAllStandardOutput()).section(u'\n', 0, 0),
+            firstLine);
     }
 
     void openAnEmptyFileOnlyReplacesTheBlankRow()

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
@@ -113,6 +114,18 @@ PickList *makePickList(QWidget *parent, const char *name, const QRect &place)
     return list;
 }
 
+// The local files among dropped things, in their order; none when anything else is dropped.
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList fileNames;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        fileNames.append(url.toLocalFile());
+    }
+    return fileNames;
+}
+
 } // namespace
 
 frmImport::frmImport(QWidget *parent)
@@ -124,6 +137,7 @@ frmImport::frmImport(QWidget *parent)
     setWindowTitle(tr("Pantrovo Importer"));
     setWindowIcon(programIcon());
     setFixedSize(Layout::ClientSize);
+    setAcceptDrops(true);
     // A small default font, so that the captions fit the 75-pixel buttons and the
     // explanation fits its label.
     QFont windowFont = font();
@@ -801,29 +815,53 @@ void frmImport::ExportCsv()
 
 void frmImport::ImportCsv()
 {
-    Step step(this);
     const QString fileName = askFileName(FileCommand::Open);
-    if (fileName.isEmpty())
-        return;
-    // A file that cannot be read changes nothing in the table.
-    const ItemCsv::OpenedFile opened = ItemCsv::openForReading(fileName);
-    if (!opened.file) {
-        showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, opened.error));
-        return;
+    if (!fileName.isEmpty())
+        openFiles({fileName});
+}
+
+void frmImport::openFiles(const QStringList &fileNames)
+{
+    Step step(this);
+    bool anyOpened = false;
+    for (const QString &fileName : fileNames) {
+        // A file that cannot be read changes nothing in the table.
+        const ItemCsv::OpenedFile opened = ItemCsv::openForReading(fileName);
+        if (!opened.file) {
+            showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, opened.error));
+            continue;
+        }
+        // The rows take the place of the blank first row of a fresh sheet; a first row that
+        // holds any text is the user's and stays.
+        if (!anyOpened && rsItems.MoveFirst() && rsItems.row(rsItems.currentRow()).isBlank())
+            rsItems.Delete();
+        anyOpened = true;
+        const ItemCsv::ReadResult read = ItemCsv::appendLines(*opened.file, rsItems);
+        if (!read.error.isEmpty()) {
+            showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "
+                         "before that were added.")
+                          .arg(fileName)
+                          .arg(read.lines)
+                          .arg(read.error));
+        }
     }
-    // The file's rows take the place of the blank first row of a fresh sheet; a first row that
-    // holds any text is the user's and stays.
-    if (rsItems.MoveFirst() && rsItems.row(rsItems.currentRow()).isBlank())
-        rsItems.Delete();
-    const ItemCsv::ReadResult read = ItemCsv::appendLines(*opened.file, rsItems);
-    if (!read.error.isEmpty()) {
-        showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before "
-                     "that were added.")
-                      .arg(fileName)
-                      .arg(read.lines)
-                      .arg(read.error));
-    }
-    cmdAdd_Click();
+    if (anyOpened)
+        cmdAdd_Click();
+}
+
+void frmImport::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void frmImport::dropEvent(QDropEvent *event)
+{
+    const QStringList fileNames = droppedFiles(event->mimeData());
+    if (fileNames.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openFiles(fileNames);
 }
 
 int frmImport::runDialog(QDialog &dialog)

@@ -46,10 +46,14 @@ public:
     void cmdDelete_Click();
     void cmdOpen_Click();
     void cmdSave_Click();
+    // Appends the rows of the files, one after another, as one Open File without its dialog.
+    void openFiles(const QStringList &fileNames);
 
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // What changes the enabled state of the three row buttons.
