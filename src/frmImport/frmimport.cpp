@@ -40,14 +40,8 @@ constexpr int FirstColumnWidth = 150;
 constexpr int OtherColumnWidth = 100;
 } // namespace Layout
 
-// How each event sets "Add Row", "Delete Row" and "Update Row"; Keep leaves a button as it was.
+// What an event does to one of the row buttons; Keep leaves it as it was.
 enum class Switch { Keep, On, Off };
-struct RowButtons
-{
-    Switch add;
-    Switch del;
-    Switch update;
-};
 
 void apply(QToolButton *button, Switch state)
 {
@@ -403,17 +397,25 @@ void frmImport::clearCells()
 // The one place where an event of the row commands sets their three buttons.
 void frmImport::applyRowEvent(RowEvent event)
 {
-    static constexpr std::array<std::pair<RowEvent, RowButtons>, 4> effects {{
-        {RowEvent::Created, {Switch::Off, Switch::On, Switch::Off}},
-        {RowEvent::AddRow, {Switch::Keep, Switch::Off, Switch::Off}},
-        {RowEvent::Editing, {Switch::Off, Switch::Off, Switch::On}},
-        {RowEvent::Updated, {Switch::On, Switch::On, Switch::Keep}},
+    // How each event sets "Add Row", "Delete Row" and "Update Row".
+    struct Effect
+    {
+        RowEvent event;
+        Switch add;
+        Switch del;
+        Switch update;
+    };
+    static constexpr std::array<Effect, 4> effects {{
+        {RowEvent::Created, Switch::Off, Switch::On, Switch::Off},
+        {RowEvent::AddRow, Switch::Keep, Switch::Off, Switch::Off},
+        {RowEvent::Editing, Switch::Off, Switch::Off, Switch::On},
+        {RowEvent::Updated, Switch::On, Switch::On, Switch::Keep},
     }};
-    for (const auto &[each, buttons] : effects) {
-        if (each == event) {
-            apply(cmdUpdate, buttons.update);
-            apply(cmdAdd, buttons.add);
-            apply(cmdDelete, buttons.del);
+    for (const Effect &effect : effects) {
+        if (effect.event == event) {
+            apply(cmdUpdate, effect.update);
+            apply(cmdAdd, effect.add);
+            apply(cmdDelete, effect.del);
         }
     }
 }

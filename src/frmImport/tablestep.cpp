@@ -12,8 +12,8 @@ TableStep::TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices,
 
 void TableStep::undo()
 {
-    for (auto splice = m_splices.rbegin(); splice != m_splices.rend(); ++splice)
-        m_table.swap(*splice);
+    for (std::size_t i = m_splices.size(); i-- > 0;)
+        m_table.swap(m_splices[i]);
     m_restore(m_before);
     m_done = false;
 }

@@ -179,7 +179,7 @@ void ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
     };
     for (int i = 0; i < existing; ++i) {
         recordChangeOf(row + i);
-        fill(m_rows[std::size_t(row + i)], lines[i]);
+        fill(m_rows[std::size_t(row) + std::size_t(i)], lines[i]);
     }
     if (existing > 0) {
         Q_EMIT dataChanged(index(row, column), index(row + existing - 1, ColumnCount - 1),
