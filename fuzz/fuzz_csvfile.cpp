@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ItemTable table;
     TrickleDevice device(file, step);
     device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    const ItemCsv::ReadResult read = ItemCsv::appendLines(device, table);
+    const ItemCsv::OpenResult read = ItemCsv::openTable(table, device);
     if (!read.error.isEmpty())
         fail("reading from memory failed");
 

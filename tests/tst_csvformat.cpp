@@ -91,8 +91,8 @@ QStringList read(const QByteArray &bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const ItemCsv::ReadResult result = ItemCsv::appendLines(buffer, table);
-    if (result.lines != table.size() || !result.error.isEmpty())
+    const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
+    if (result.lines != table.size() || !result.succeeded())
         qWarning("line count does not match the rows");
     return describe(table);
 }
@@ -136,7 +136,9 @@ private Q_SLOTS:
         ItemTable table;
         fill(table, rows);
         QCOMPARE(save(table), bytes);
-        QCOMPARE(table.currentRow(), -1);
+        // The pending row is committed and the cursor stays on it.
+        QCOMPARE(table.currentRow(), rows.size() - 1);
+        QCOMPARE(table.isPending(), false);
         QCOMPARE(table.RecordCount(), rows.size());
     }
 
@@ -216,41 +218,51 @@ private Q_SLOTS:
     void unwritableValues_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("problem");
         QTest::newRow("comma") << "Eggs, large"
-                               << "contains a comma, which would split it into two fields";
+                               << "row 1, column 4: comma";
         QTest::newRow("LF") << "two\nlines"
-                            << "contains a line break, which would split the row in two";
+                            << "row 1, column 4: line break";
         QTest::newRow("CR") << "two\rlines"
-                            << "contains a line break, which would split the row in two";
+                            << "row 1, column 4: line break";
         QTest::newRow("CJK") << "牛奶"
-                             << "contains the character \u201C牛\u201D (U+725B), which the file's "
-                                "character set, Windows-1252, cannot hold";
-        QTest::newRow("emoji")
-            << "Milk 🥛"
-            << "contains the character \u201C🥛\u201D (U+1F95B), which the file's "
-               "character set, Windows-1252, cannot hold";
+                             << "row 1, column 4: character U+725B";
+        QTest::newRow("emoji") << "Milk 🥛"
+                               << "row 1, column 4: character U+1F95B";
         QTest::newRow("Windows-1252 letters are fine") << "Crème brûlée € Œ ™ \"x\"" << QString();
     }
     void unwritableValues()
     {
         QFETCH(QString, value);
-        QFETCH(QString, reason);
+        QFETCH(QString, problem);
         ItemTable table;
         fill(table, {"a|b|c|d|e|f", QStringLiteral("a|b|c|d|%1|f").arg(value)});
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         const ItemCsv::SaveResult result = ItemCsv::saveTable(table, buffer);
-        if (reason.isEmpty()) {
+        if (problem.isEmpty()) {
             QVERIFY(result.succeeded());
             return;
         }
         QVERIFY(result.problem);
+        const auto fault = [](const ItemCsv::ValueProblem &found) {
+            switch (found.fault) {
+            case ItemCsv::ValueFault::Comma:
+                return QStringLiteral("comma");
+            case ItemCsv::ValueFault::LineBreak:
+                return QStringLiteral("line break");
+            case ItemCsv::ValueFault::UnrepresentableCharacter:
+                break;
+            }
+            return QStringLiteral("character U+%1")
+                .arg(uint(found.character), 4, 16, QLatin1Char('0'))
+                .toUpper();
+        };
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
                      .arg(result.problem->row)
                      .arg(result.problem->column)
-                     .arg(result.problem->reason),
-            QStringLiteral("row 1, column 4: %1").arg(reason));
+                     .arg(fault(*result.problem)),
+            problem);
         QCOMPARE(buffer.data(), QByteArray());
         QCOMPARE(table.currentRow(), 1);
         QCOMPARE(table.isPending(), true);
@@ -271,7 +283,7 @@ private Q_SLOTS:
         ItemTable table;
         FailingDevice device("a\r\nb\r\nc,partial", 8);
         device.open(QIODevice::ReadOnly);
-        const ItemCsv::ReadResult result = ItemCsv::appendLines(device, table);
+        const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
         QCOMPARE(result.error, QStringLiteral("Input/output error"));
         QCOMPARE(result.lines, 2);
         QCOMPARE(describe(table),

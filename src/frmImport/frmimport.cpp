@@ -9,8 +9,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QToolButton>
+
+#include <climits>
 
 namespace {
 
@@ -188,6 +192,11 @@ frmImport::~frmImport()
 void frmImport::setDialogRunner(DialogRunner runner)
 {
     m_runDialog = std::move(runner);
+}
+
+void frmImport::setProgressWatcher(ProgressWatcher watcher)
+{
+    m_watchProgress = std::move(watcher);
 }
 
 void frmImport::Form_Load()
@@ -422,23 +431,159 @@ QString frmImport::askFileName(QFileDialog::AcceptMode mode, const QString &titl
     return m_lastFileName;
 }
 
+namespace {
+
+// Moves a progress dialog on, in its int range however large the count, and says whether the
+// user wants the work to go on.
+ItemCsv::Progress progressOf(QProgressDialog &dialog)
+{
+    return [&dialog](qint64 done, qint64 total) {
+        total = std::max(total, done);
+        while (total > INT_MAX) {
+            total /= 1024;
+            done /= 1024;
+        }
+        dialog.setMaximum(int(total));
+        dialog.setValue(int(done));
+        return !dialog.wasCanceled();
+    };
+}
+
+QString valueProblemText(const ItemCsv::ValueProblem &problem)
+{
+    const QString row = QString::number(problem.row + 1);
+    const QString column = ItemTable::fieldNames().at(problem.column);
+    switch (problem.fault) {
+    case ItemCsv::ValueFault::Comma:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains a comma, which would split it into two fields, so the "
+                             "handheld would read the file wrongly. Please change that value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::LineBreak:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains a line break, which would split the row in two, so the "
+                             "handheld would read the file wrongly. Please change that value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        break;
+    }
+    const char32_t character = problem.character;
+    return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D contains "
+                         "the character \u201C%3\u201D (U+%4), which the file's character set, "
+                         "Windows-1252, cannot hold, so the handheld would read the file "
+                         "wrongly. Please change that value.")
+        .arg(row, column, QString::fromUcs4(&character, 1),
+            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// The whole sentence for a name that is taken by something other than a regular file.
+QString notAFileText(bool saving, const QString &fileName, ItemCsv::FileKind kind)
+{
+    using ItemCsv::FileKind;
+    if (!saving) {
+        switch (kind) {
+        case FileKind::Folder:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a folder, not a file.")
+                .arg(fileName);
+        case FileKind::Fifo:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a named pipe (FIFO), "
+                                 "not a file.")
+                .arg(fileName);
+        case FileKind::Socket:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a socket, not a file.")
+                .arg(fileName);
+        case FileKind::CharacterDevice:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a character device, "
+                                 "not a file.")
+                .arg(fileName);
+        case FileKind::BlockDevice:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a block device, not a "
+                                 "file.")
+                .arg(fileName);
+        case FileKind::Other:
+            break;
+        }
+        return frmImport::tr("Could not open \u201C%1\u201D: It is not a regular file.")
+            .arg(fileName);
+    }
+    switch (kind) {
+    case FileKind::Folder:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a folder, not a file. Nothing "
+                             "was written.")
+            .arg(fileName);
+    case FileKind::Fifo:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a named pipe (FIFO), not a "
+                             "file. Nothing was written.")
+            .arg(fileName);
+    case FileKind::Socket:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a socket, not a file. Nothing "
+                             "was written.")
+            .arg(fileName);
+    case FileKind::CharacterDevice:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a character device, not a "
+                             "file. Nothing was written.")
+            .arg(fileName);
+    case FileKind::BlockDevice:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a block device, not a file. "
+                             "Nothing was written.")
+            .arg(fileName);
+    case FileKind::Other:
+        break;
+    }
+    return frmImport::tr("Could not save \u201C%1\u201D: It is not a regular file. Nothing was "
+                         "written.")
+        .arg(fileName);
+}
+
+} // namespace
+
+// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing.
+std::unique_ptr<QProgressDialog> frmImport::makeProgressDialog(const QString &label)
+{
+    auto dialog = std::make_unique<QProgressDialog>(this);
+    dialog->setWindowTitle(QApplication::applicationName());
+    dialog->setLabelText(label);
+    // Keys typed ahead while the dialog comes up are meant for the grid: none of them may
+    // press Cancel, so it takes no focus and is no default button.
+    auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
+    cancel->setFocusPolicy(Qt::NoFocus);
+    cancel->setAutoDefault(false);
+    dialog->setCancelButton(cancel);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAutoReset(false);
+    dialog->setAutoClose(false);
+    dialog->setMinimumDuration(500);
+    if (m_watchProgress)
+        m_watchProgress(*dialog);
+    dialog->setValue(0);
+    return dialog;
+}
+
 void frmImport::ExportCsv()
 {
     const QString fileName
         = askFileName(QFileDialog::AcceptSave, QStringLiteral("Export Items as CSV..."));
     if (fileName.isEmpty())
         return;
-    const ItemCsv::SaveResult saved = ItemCsv::saveTable(rsItems, fileName);
+    ItemCsv::SaveResult saved;
+    {
+        const auto progress
+            = makeProgressDialog(tr("Saving \u201C%1\u201D\u2026").arg(fileName));
+        saved = ItemCsv::saveTable(rsItems, fileName, progressOf(*progress));
+    }
     if (saved.problem) {
-        const ItemCsv::ValueProblem &problem = *saved.problem;
-        showError(tr("Nothing was saved. The value in row %1, column \u201C%2\u201D %3, so the "
-                     "handheld would read the file wrongly. Please change that value.")
-                      .arg(problem.row + 1)
-                      .arg(ItemTable::fieldNames().at(problem.column), problem.reason));
-        DataGrid1->setCurrentIndex(rsItems.index(problem.row, problem.column));
+        showError(valueProblemText(*saved.problem));
+        DataGrid1->setCurrentIndex(rsItems.index(saved.problem->row, saved.problem->column));
         DataGrid1->setFocus();
         return;
     }
+    if (saved.notAFile) {
+        showError(notAFileText(true, fileName, *saved.notAFile));
+        return;
+    }
+    // The user cancelled and knows that nothing was saved.
+    if (saved.cancelled)
+        return;
     if (!saved.error.isEmpty()) {
         showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
         return;
@@ -452,17 +597,29 @@ void frmImport::ImportCsv()
         = askFileName(QFileDialog::AcceptOpen, QStringLiteral("Import Items from CSV..."));
     if (fileName.isEmpty())
         return;
-    // A file that cannot be read changes nothing in the table.
-    const ItemCsv::OpenedFile opened = ItemCsv::openForReading(fileName);
-    if (!opened.file) {
-        showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, opened.error));
+    ItemCsv::OpenResult read;
+    {
+        const auto progress
+            = makeProgressDialog(tr("Opening \u201C%1\u201D\u2026").arg(fileName));
+        read = ItemCsv::openTable(rsItems, fileName, progressOf(*progress));
+    }
+    // In each of these cases the table is as it was.
+    if (read.notAFile) {
+        showError(notAFileText(false, fileName, *read.notAFile));
         return;
     }
-    // The file's rows take the place of the blank first row of a fresh sheet; a first row that
-    // holds any text is the user's and stays.
-    if (rsItems.MoveFirst() && rsItems.row(rsItems.currentRow()).isBlank())
-        rsItems.Delete();
-    const ItemCsv::ReadResult read = ItemCsv::appendLines(*opened.file, rsItems);
+    if (!read.opened) {
+        showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, read.error));
+        return;
+    }
+    if (read.cancelled)
+        return;
+    if (read.outOfMemory) {
+        showError(tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. "
+                     "No row was added.")
+                      .arg(fileName));
+        return;
+    }
     if (!read.error.isEmpty()) {
         showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before "
                      "that were added.")

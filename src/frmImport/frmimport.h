@@ -8,11 +8,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ItemGrid;
 class QDialog;
 class QLabel;
 class PickList;
+class QProgressDialog;
 class QToolButton;
 
 // The program's one window: the item grid, the row and file commands, and the pick lists that
@@ -25,11 +27,15 @@ public:
     // Runs a modal dialog (the file dialog or a message box) and returns its result. Tests
     // replace it to answer in place of the user; by default it is QDialog::exec().
     using DialogRunner = std::function<int(QDialog &)>;
+    // Sees each progress dialog of a file command as it is made. Tests use it to answer the
+    // dialog as a user would; by default nothing watches.
+    using ProgressWatcher = std::function<void(QProgressDialog &)>;
 
     explicit frmImport(QWidget *parent = nullptr);
     ~frmImport() override;
 
     void setDialogRunner(DialogRunner runner);
+    void setProgressWatcher(ProgressWatcher watcher);
 
     const ItemTable &items() const { return rsItems; }
     ItemTable &items() { return rsItems; }
@@ -70,6 +76,7 @@ private:
     QString askFileName(QFileDialog::AcceptMode mode, const QString &title);
     void ExportCsv();
     void ImportCsv();
+    std::unique_ptr<QProgressDialog> makeProgressDialog(const QString &label);
     int runDialog(QDialog &dialog);
     void showMessage(QMessageBox::Icon icon, const QString &text);
     void showError(const QString &text);
@@ -94,6 +101,7 @@ private:
     QFileDialog *CommonDialog1;
 
     DialogRunner m_runDialog;
+    ProgressWatcher m_watchProgress;
     QString m_lastFileName;
     bool m_activated = false;
 };

@@ -55,8 +55,10 @@ public:
 
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
     // ends on the last of them, nothing is pending. The grid hears of them in one notification.
+    // Running out of memory throws std::bad_alloc before the table changes.
     void appendRows(std::span<ItemRow> rows);
-    void reserve(std::size_t rowCount) { m_rows.reserve(rowCount); }
+    // The same; an empty table takes over the vector itself instead of a copy of its rows.
+    void appendRows(std::vector<ItemRow> &&rows);
 
     // The current row's index, or -1 when there is none.
     int currentRow() const { return hasCurrentRow() ? m_cursor : -1; }
