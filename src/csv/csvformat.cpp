@@ -287,6 +287,12 @@ public:
         }
         const QByteArrayView whole = bytes.first(bytes.size() - tail);
         m_heldBack = tail;
+        if (m_decided && m_encoding != Encoding::Utf8 && m_encoding != Encoding::Windows1252
+            && whole.size() % 2 != 0) {
+            // The odd last byte of a UTF-16 file, which the decoder would drop when it comes
+            // alone.
+            return m_decoder.decode(whole.chopped(1)) + QChar(QChar::ReplacementCharacter);
+        }
         if (m_decided || m_encoding != Encoding::Utf8)
             return m_decoder.decode(whole);
 

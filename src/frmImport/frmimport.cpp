@@ -567,8 +567,7 @@ void frmImport::ExportCsv()
         return;
     ItemCsv::SaveResult saved;
     {
-        const auto progress
-            = makeProgressDialog(tr("Saving \u201C%1\u201D\u2026").arg(fileName));
+        const auto progress = makeProgressDialog(tr("Saving \u201C%1\u201D\u2026").arg(fileName));
         saved = ItemCsv::saveTable(rsItems, fileName, progressOf(*progress));
     }
     if (saved.problem) {
@@ -599,8 +598,7 @@ void frmImport::ImportCsv()
         return;
     ItemCsv::OpenResult read;
     {
-        const auto progress
-            = makeProgressDialog(tr("Opening \u201C%1\u201D\u2026").arg(fileName));
+        const auto progress = makeProgressDialog(tr("Opening \u201C%1\u201D\u2026").arg(fileName));
         read = ItemCsv::openTable(rsItems, fileName, progressOf(*progress));
     }
     // In each of these cases the table is as it was.
