@@ -296,9 +296,10 @@ public:
         if (m_decided || m_encoding != Encoding::Utf8)
             return m_decoder.decode(whole);
 
-        // Still to be decided: UTF-8 as long as every byte so far is.
-        QString text = m_decoder.decode(whole);
-        if (!m_decoder.hasError()) {
+        // Still to be decided: UTF-8 as long as every byte so far is. The check comes before
+        // the decoding, which would fill a text of twice the chunk's size for nothing.
+        if (whole.isValidUtf8()) {
+            QString text = m_decoder.decode(whole);
             m_sawMultiByte = m_sawMultiByte || text.size() != whole.size();
             if (atEnd)
                 m_decided = true;

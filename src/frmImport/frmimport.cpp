@@ -433,22 +433,6 @@ QString frmImport::askFileName(QFileDialog::AcceptMode mode, const QString &titl
 
 namespace {
 
-// Moves a progress dialog on, in its int range however large the count, and says whether the
-// user wants the work to go on.
-ItemCsv::Progress progressOf(QProgressDialog &dialog)
-{
-    return [&dialog](qint64 done, qint64 total) {
-        total = std::max(total, done);
-        while (total > INT_MAX) {
-            total /= 1024;
-            done /= 1024;
-        }
-        dialog.setMaximum(int(total));
-        dialog.setValue(int(done));
-        return !dialog.wasCanceled();
-    };
-}
-
 QString valueProblemText(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);
@@ -537,26 +521,43 @@ QString notAFileText(bool saving, const QString &fileName, ItemCsv::FileKind kin
 
 } // namespace
 
-// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing.
-std::unique_ptr<QProgressDialog> frmImport::makeProgressDialog(const QString &label)
+// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
+// dialog is made only when the work goes on past its first step, so that a short command
+// does not pay for it.
+ItemCsv::Progress frmImport::progressFor(
+    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
 {
-    auto dialog = std::make_unique<QProgressDialog>(this);
-    dialog->setWindowTitle(QApplication::applicationName());
-    dialog->setLabelText(label);
-    // Keys typed ahead while the dialog comes up are meant for the grid: none of them may
-    // press Cancel, so it takes no focus and is no default button.
-    auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
-    cancel->setFocusPolicy(Qt::NoFocus);
-    cancel->setAutoDefault(false);
-    dialog->setCancelButton(cancel);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAutoReset(false);
-    dialog->setAutoClose(false);
-    dialog->setMinimumDuration(500);
-    if (m_watchProgress)
-        m_watchProgress(*dialog);
-    dialog->setValue(0);
-    return dialog;
+    return [this, &dialog, label](qint64 done, qint64 total) {
+        if (!dialog) {
+            if (done >= total)
+                return true;
+            dialog = std::make_unique<QProgressDialog>(this);
+            dialog->setWindowTitle(QApplication::applicationName());
+            dialog->setLabelText(label);
+            // Keys typed ahead while the dialog comes up are meant for the grid: none of them
+            // may press Cancel, so it takes no focus and is no default button.
+            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
+            cancel->setFocusPolicy(Qt::NoFocus);
+            cancel->setAutoDefault(false);
+            dialog->setCancelButton(cancel);
+            dialog->setWindowModality(Qt::WindowModal);
+            dialog->setAutoReset(false);
+            dialog->setAutoClose(false);
+            dialog->setMinimumDuration(500);
+            if (m_watchProgress)
+                m_watchProgress(*dialog);
+            dialog->setValue(0);
+        }
+        // The dialog counts in int.
+        total = std::max(total, done);
+        while (total > INT_MAX) {
+            total /= 1024;
+            done /= 1024;
+        }
+        dialog->setMaximum(int(total));
+        dialog->setValue(int(done));
+        return !dialog->wasCanceled();
+    };
 }
 
 void frmImport::ExportCsv()
@@ -567,8 +568,9 @@ void frmImport::ExportCsv()
         return;
     ItemCsv::SaveResult saved;
     {
-        const auto progress = makeProgressDialog(tr("Saving \u201C%1\u201D\u2026").arg(fileName));
-        saved = ItemCsv::saveTable(rsItems, fileName, progressOf(*progress));
+        std::unique_ptr<QProgressDialog> progress;
+        saved = ItemCsv::saveTable(rsItems, fileName,
+            progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)));
     }
     if (saved.problem) {
         showError(valueProblemText(*saved.problem));
@@ -598,8 +600,9 @@ void frmImport::ImportCsv()
         return;
     ItemCsv::OpenResult read;
     {
-        const auto progress = makeProgressDialog(tr("Opening \u201C%1\u201D\u2026").arg(fileName));
-        read = ItemCsv::openTable(rsItems, fileName, progressOf(*progress));
+        std::unique_ptr<QProgressDialog> progress;
+        read = ItemCsv::openTable(rsItems, fileName,
+            progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)));
     }
     // In each of these cases the table is as it was.
     if (read.notAFile) {

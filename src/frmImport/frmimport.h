@@ -1,5 +1,6 @@
 #pragma once
 
+#include "csvformat.h"
 #include "itemtable.h"
 #include "valuelist.h"
 
@@ -76,7 +77,7 @@ private:
     QString askFileName(QFileDialog::AcceptMode mode, const QString &title);
     void ExportCsv();
     void ImportCsv();
-    std::unique_ptr<QProgressDialog> makeProgressDialog(const QString &label);
+    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
     int runDialog(QDialog &dialog);
     void showMessage(QMessageBox::Icon icon, const QString &text);
     void showError(const QString &text);
