@@ -45,10 +45,15 @@ rlimit &unlimitedFileSize()
     return limit;
 }
 
+// The folder of the real saves, once made.
+QTemporaryDir *savesFolder = nullptr;
+
 [[noreturn]] void fail(const char *what)
 {
-    // The finding must still be written to disk.
+    // The finding must still be written to disk, and abort() leaves no folder behind.
     ::setrlimit(RLIMIT_FSIZE, &unlimitedFileSize());
+    if (savesFolder)
+        savesFolder->remove();
     std::fprintf(stderr, "fuzz_csvfile: %s\n", what);
     std::abort();
 }
@@ -155,8 +160,8 @@ bool fitsTheCodePage(char32_t character)
     static QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
     static QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
     const QString text = QString::fromUcs4(&character, 1);
-    const QByteArray bytes = encoder.encode(text);
-    return !encoder.hasError() && QString(decoder.decode(bytes)) == text;
+    // Not hasError(): a stateless converter keeps an error once it met one.
+    return QString(decoder.decode(QByteArray(encoder.encode(text)))) == text;
 }
 
 // The first value that the file cannot carry, found afresh, as "row column fault character".
@@ -219,6 +224,7 @@ QString folder()
             : QDir::tempPath() + QStringLiteral("/fuzz_csvfile-XXXXXX"));
     if (!dir.isValid())
         fail("no folder for the real saves");
+    savesFolder = &dir;
     return dir.path();
 }
 
