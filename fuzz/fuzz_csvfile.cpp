@@ -160,8 +160,10 @@ bool fitsTheCodePage(char32_t character)
     static QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
     static QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
     const QString text = QString::fromUcs4(&character, 1);
-    // Not hasError(): a stateless converter keeps an error once it met one.
-    return QString(decoder.decode(QByteArray(encoder.encode(text)))) == text;
+    // One byte that reads back as the character. Not hasError(): a stateless converter keeps
+    // an error once it met one. And the code page drops some characters (U+FEFF) silently.
+    const QByteArray bytes = encoder.encode(text);
+    return bytes.size() == 1 && QString(decoder.decode(bytes)) == text;
 }
 
 // The first value that the file cannot carry, found afresh, as "row column fault character".
