@@ -171,8 +171,13 @@ QString firstProblem(const ItemTable &table)
 {
     for (int row = 0; row < table.size(); ++row) {
         for (int column = 0; column < ItemRow::FieldCount; ++column) {
-            const QList<uint> characters = table.row(row).fieldView(column).toUcs4();
-            for (const uint character : characters) {
+            const QStringView value = table.row(row).fieldView(column);
+            for (qsizetype i = 0; i < value.size(); ++i) {
+                // A surrogate without its other half counts as the character it stands for.
+                char32_t character = value[i].unicode();
+                if (QChar::isHighSurrogate(character) && i + 1 < value.size()
+                    && QChar::isLowSurrogate(value[i + 1].unicode()))
+                    character = QChar::surrogateToUcs4(value[i].unicode(), value[++i].unicode());
                 int fault = -1;
                 if (character == u',')
                     fault = int(ItemCsv::ValueFault::Comma);

@@ -57,7 +57,10 @@ std::optional<ValueProblem> problemWith(QStringView value)
         if (character == u'\r' || character == u'\n')
             return ValueProblem {0, 0, ValueFault::LineBreak, 0};
         if (!isRepresentable(character)) {
+            // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
+            // it stands.
             const char32_t codePoint = QChar::isHighSurrogate(character) && i + 1 < value.size()
+                    && QChar::isLowSurrogate(value[i + 1].unicode())
                 ? QChar::surrogateToUcs4(character, value[i + 1].unicode())
                 : character;
             return ValueProblem {0, 0, ValueFault::UnrepresentableCharacter, codePoint};
