@@ -145,6 +145,10 @@ public:
     void take(const QString &text, qint64 bytesRead)
     {
         m_bytesRead = bytesRead;
+        // A read may give no whole character (half of a UTF-16 one): a CR before it still
+        // waits for its LF.
+        if (text.isEmpty())
+            return;
         qsizetype start = 0;
         if (m_skipLineFeed && !text.isEmpty() && text.front() == u'\n')
             start = 1;
