@@ -94,23 +94,26 @@ private:
 constexpr QStringConverter::Flags Stateless
     = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
+struct ByteOrderMark
+{
+    const char *bytes;
+    ItemCsv::Encoding encoding;
+    QStringConverter::Encoding converter;
+};
+
 // The file's text by the rule Open states: a byte-order mark of UTF-8 or UTF-16 decides, then
 // valid UTF-8 with a character beyond ASCII, then Windows-1252.
 QString decodeFile(QByteArrayView file, ItemCsv::Encoding &encoding)
 {
     using ItemCsv::Encoding;
-    const struct
-    {
-        const char *mark;
-        Encoding encoding;
-        QStringConverter::Encoding converter;
-    } marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
+    const ByteOrderMark marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
         {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
         {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
-    for (const auto &[mark, markEncoding, converter] : marks) {
-        if (file.startsWith(mark)) {
-            encoding = markEncoding;
-            return QStringDecoder(converter, Stateless).decode(file.sliced(std::strlen(mark)));
+    for (const ByteOrderMark &mark : marks) {
+        if (file.startsWith(mark.bytes)) {
+            encoding = mark.encoding;
+            return QStringDecoder(mark.converter, Stateless)
+                .decode(file.sliced(std::strlen(mark.bytes)));
         }
     }
     const bool ascii

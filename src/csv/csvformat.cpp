@@ -150,7 +150,7 @@ public:
         if (text.isEmpty())
             return;
         qsizetype start = 0;
-        if (m_skipLineFeed && !text.isEmpty() && text.front() == u'\n')
+        if (m_skipLineFeed && text.front() == u'\n')
             start = 1;
         m_skipLineFeed = false;
         for (qsizetype i = start; i < text.size(); ++i) {
@@ -250,6 +250,17 @@ qsizetype unfinishedUtf8Tail(QByteArrayView bytes)
     return 0;
 }
 
+struct ByteOrderMark
+{
+    const char *bytes;
+    Encoding encoding;
+    QStringConverter::Encoding converter;
+};
+constexpr ByteOrderMark byteOrderMarks[]
+    = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
+        {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
+        {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
+
 // Turns the file's bytes into text chunk by chunk. A file without a byte-order mark is taken
 // as UTF-8 until a byte shows that it is not; lines and fields split the same either way, so
 // the rows read until then are only converted, once.
@@ -260,21 +271,13 @@ public:
     // settles the encoding.
     qsizetype takeByteOrderMark(QByteArrayView head)
     {
-        const struct
-        {
-            const char *mark;
-            Encoding encoding;
-            QStringConverter::Encoding converter;
-        } marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
-            {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
-            {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
-        for (const auto &[mark, encoding, converter] : marks) {
-            if (head.startsWith(mark)) {
-                m_encoding = encoding;
+        for (const ByteOrderMark &mark : byteOrderMarks) {
+            if (head.startsWith(mark.bytes)) {
+                m_encoding = mark.encoding;
                 m_decided = true;
                 m_byMark = true;
-                m_decoder = QStringDecoder(converter, Flags);
-                return qsizetype(std::strlen(mark));
+                m_decoder = QStringDecoder(mark.converter, Flags);
+                return qsizetype(std::strlen(mark.bytes));
             }
         }
         return 0;
