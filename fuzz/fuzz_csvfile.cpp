@@ -112,8 +112,12 @@ QString decodeFile(QByteArrayView file, ItemCsv::Encoding &encoding)
     for (const ByteOrderMark &mark : marks) {
         if (file.startsWith(mark.bytes)) {
             encoding = mark.encoding;
-            return QStringDecoder(mark.converter, Stateless)
-                .decode(file.sliced(std::strlen(mark.bytes)));
+            const QByteArrayView rest = file.sliced(std::strlen(mark.bytes));
+            QStringDecoder decoder(mark.converter, Stateless);
+            // An odd last byte of UTF-16 is one character that cannot be read.
+            if (mark.encoding != Encoding::Utf8 && rest.size() % 2 != 0)
+                return decoder.decode(rest.chopped(1)) + QChar(QChar::ReplacementCharacter);
+            return decoder.decode(rest);
         }
     }
     const bool ascii
