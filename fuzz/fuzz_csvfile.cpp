@@ -183,8 +183,10 @@ QString firstProblem(const ItemTable &table)
                 // A surrogate without its other half counts as the character it stands for.
                 char32_t character = value[i].unicode();
                 if (QChar::isHighSurrogate(character) && i + 1 < value.size()
-                    && QChar::isLowSurrogate(value[i + 1].unicode()))
-                    character = QChar::surrogateToUcs4(value[i].unicode(), value[++i].unicode());
+                    && QChar::isLowSurrogate(value[i + 1].unicode())) {
+                    character = QChar::surrogateToUcs4(value[i].unicode(), value[i + 1].unicode());
+                    ++i;
+                }
                 int fault = -1;
                 if (character == u',')
                     fault = int(ItemCsv::ValueFault::Comma);

@@ -327,7 +327,7 @@ private Q_SLOTS:
     void deviceThatClaimsATerabyteOpensFully()
     {
         ItemTable table;
-        ClaimingDevice device(QByteArray(2 * 1024 * 1024, '\n'), qint64(1) << 40);
+        ClaimingDevice device(QByteArray(qsizetype(2) * 1024 * 1024, '\n'), qint64(1) << 40);
         device.open(QIODevice::ReadOnly);
         const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
         QVERIFY(result.succeeded());

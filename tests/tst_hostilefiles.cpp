@@ -333,7 +333,7 @@ private Q_SLOTS:
         const QString old = disk + QStringLiteral("/items.csv");
         write(old, "old\r\n");
         if (limit.startsWith(u"disk ") && limit != u"disk empty")
-            fillDisk(disk + QStringLiteral("/filler"), limit.section(u' ', 1).toInt() * 1024);
+            fillDisk(disk + QStringLiteral("/filler"), limit.section(u' ', 1).toLongLong() * 1024);
 
         driver.fileAnswers = {old};
         {

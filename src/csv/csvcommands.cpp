@@ -164,7 +164,7 @@ SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &
     // Every value is checked before any file is touched.
     if (std::optional<ValueProblem> problem = findUnwritableValue(table)) {
         SaveResult result;
-        result.problem = std::move(problem);
+        result.problem = problem;
         return result;
     }
     // The blank row kept at the end for typing is written like any other row.
