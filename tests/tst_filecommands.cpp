@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString named(const char *name)
@@ -327,6 +329,9 @@ private Q_SLOTS:
                                   << "It is a folder, not a file.";
         QTest::newRow("through a file") << "plain.csv/x.csv"
                                         << "Not a directory";
+        // Opening it would wait for a program that writes into it.
+        QTest::newRow("a FIFO") << "fifo.csv"
+                                << "It is a named pipe (FIFO), not a file.";
     }
     void openErrorsChangeNothing()
     {
@@ -334,6 +339,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
         write(path("plain.csv"), "old\r\n");
+        QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.csv")).constData(), 0666), 0);
         WindowDriver driver;
         driver.type(QStringLiteral("Milk"));
         const QStringList rows = driver.rows();
