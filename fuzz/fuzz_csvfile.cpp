@@ -1,43 +1,78 @@
 // Arbitrary bytes as an item CSV file: read into a fresh item table through the reader the
-// Open command uses, then saved through the checks and writer the Save command uses. Every
-// input must give one row per line, the row holding the line's parts, and a save that
-// succeeds must give back the file with its lines in the form the handheld reads.
+// Open command uses, perhaps given a value the file cannot carry, then saved through the checks
+// and writer the Save command uses, into memory and through the real file path onto a file
+// that may not grow past a chosen byte. Every input must give one row per line of the file's
+// text, the row holding the line's parts; a save that succeeds must give back the rows in the
+// form the handheld reads, and one that fails or is refused must leave the old file.
+//
+// Input: byte 0 sets how many bytes each read hands over; byte 1 is the plan (bits 0-1: the
+// size the device claims, bit 2: change a value before saving, bits 3-4: which character it
+// gets, bits 5-7: which column); byte 2 the file size limit of the real save (0: no real
+// save, 255: its last byte, else that many 254ths of the file); the rest is the file.
 
 #include "csvcommands.h"
 #include "csvformat.h"
 #include "itemtable.h"
 
 #include <QBuffer>
-#include <QByteArrayList>
+#include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
+rlimit &unlimitedFileSize()
+{
+    static rlimit limit = [] {
+        rlimit current {};
+        ::getrlimit(RLIMIT_FSIZE, &current);
+        // A write past the limit fails with EFBIG instead of ending the process.
+        std::signal(SIGXFSZ, SIG_IGN);
+        return current;
+    }();
+    return limit;
+}
+
+// The folder of the real saves, once made.
+QTemporaryDir *savesFolder = nullptr;
+
 [[noreturn]] void fail(const char *what)
 {
+    // The finding must still be written to disk, and abort() leaves no folder behind.
+    ::setrlimit(RLIMIT_FSIZE, &unlimitedFileSize());
+    if (savesFolder)
+        savesFolder->remove();
     std::fprintf(stderr, "fuzz_csvfile: %s\n", what);
     std::abort();
 }
 
 // A file that hands over at most `step` bytes per read, so that short inputs also cross the
 // reader's chunk boundaries (a CR LF split between two reads, a line through many reads), as
-// a file larger than a chunk does.
+// a file larger than a chunk does. Its claimed size may be far from what it gives, so that the
+// reader's guess of the rows to come meets sharply changing line densities.
 class TrickleDevice : public QIODevice
 {
 public:
-    TrickleDevice(QByteArrayView bytes, qint64 step)
+    TrickleDevice(QByteArrayView bytes, qint64 step, qint64 claimedSize)
         : m_bytes(bytes)
         , m_step(step)
+        , m_claimedSize(claimedSize)
     {
     }
 
-    qint64 size() const override { return m_bytes.size(); }
+    qint64 size() const override { return m_claimedSize; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
@@ -52,124 +87,268 @@ protected:
 private:
     QByteArrayView m_bytes;
     qint64 m_step;
+    qint64 m_claimedSize;
     qint64 m_position = 0;
 };
 
-// The lines of the file, split by the rule the reader states: CR LF, LF or CR ends a line, and
-// text after the last line end is a line of its own.
-QByteArrayList splitLines(QByteArrayView bytes)
+constexpr QStringConverter::Flags Stateless
+    = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+struct ByteOrderMark
 {
-    QByteArrayList lines;
+    const char *bytes;
+    ItemCsv::Encoding encoding;
+    QStringConverter::Encoding converter;
+};
+
+// The file's text by the rule Open states: a byte-order mark of UTF-8 or UTF-16 decides, then
+// valid UTF-8 with a character beyond ASCII, then Windows-1252.
+QString decodeFile(QByteArrayView file, ItemCsv::Encoding &encoding)
+{
+    using ItemCsv::Encoding;
+    const ByteOrderMark marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
+        {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
+        {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
+    for (const ByteOrderMark &mark : marks) {
+        if (file.startsWith(mark.bytes)) {
+            encoding = mark.encoding;
+            const QByteArrayView rest = file.sliced(std::strlen(mark.bytes));
+            QStringDecoder decoder(mark.converter, Stateless);
+            // An odd last byte of UTF-16 is one character that cannot be read.
+            if (mark.encoding != Encoding::Utf8 && rest.size() % 2 != 0)
+                return decoder.decode(rest.chopped(1)) + QChar(QChar::ReplacementCharacter);
+            return decoder.decode(rest);
+        }
+    }
+    const bool ascii
+        = std::all_of(file.begin(), file.end(), [](char c) { return uchar(c) < 0x80; });
+    if (!ascii && file.isValidUtf8()) {
+        encoding = Encoding::Utf8;
+        return QStringDecoder(QStringConverter::Utf8, Stateless).decode(file);
+    }
+    encoding = Encoding::Windows1252;
+    return QStringDecoder("windows-1252", Stateless).decode(file);
+}
+
+// The lines of the text, split by the rule the reader states: CR LF, LF or CR ends a line, and
+// text after the last line end is a line of its own.
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' && bytes[i] != '\n')
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n')
             continue;
-        lines.append(bytes.sliced(start, i - start).toByteArray());
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+        lines.append(text.sliced(start, i - start).toString());
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
-    if (start < bytes.size())
-        lines.append(bytes.sliced(start).toByteArray());
+    if (start < text.size())
+        lines.append(text.sliced(start).toString());
     return lines;
 }
 
-// One decoder and encoder for all inputs: finding a code page by name costs more than a
-// small input's whole run. Stateless, since each call is a whole text.
-QString decode(const QByteArray &bytes)
-{
-    static QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-QByteArray encode(const QString &text)
-{
-    static QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
-}
-
-void checkRow(const ItemRow &row, const QByteArray &line)
+void checkRow(const ItemRow &row, const QString &line)
 {
     // An empty line has no parts; otherwise part i of the line is field i, up to six.
-    const QByteArrayList parts = line.isEmpty() ? QByteArrayList() : line.split(',');
+    const QStringList parts = line.isEmpty() ? QStringList() : line.split(u',');
     for (int field = 0; field < ColumnCount; ++field) {
-        const Column column = columnAt(field);
-        if (row.isPresent(column) != (field < parts.size()))
+        if (row.isPresent(columnAt(field)) != (field < parts.size()))
             fail("a field is present or absent against its line");
-        if (row.isPresent(column) && row.fieldView(column) != decode(parts[field]))
+        if (row.isPresent(columnAt(field)) && row.fieldView(columnAt(field)) != parts[field])
             fail("a field does not hold its part of the line");
     }
 }
 
-// The file as a save of the rows read from `lines` writes it: each line cut or filled to six
-// parts, ended by CR LF.
-QByteArray savedForm(const QByteArrayList &lines)
+// Whether Windows-1252 holds the character: it comes back unchanged through the code page.
+bool fitsTheCodePage(char32_t character)
 {
-    QByteArray bytes;
-    for (const QByteArray &line : lines) {
-        QByteArrayList parts = line.split(',');
-        parts.resize(ColumnCount);
-        bytes += parts.join(',') + "\r\n";
-    }
-    return bytes;
+    static QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
+    static QStringDecoder decoder("windows-1252", QStringConverter::Flag::Stateless);
+    const QString text = QString::fromUcs4(&character, 1);
+    // One byte that reads back as the character. Not hasError(): a stateless converter keeps
+    // an error once it met one. And the code page drops some characters (U+FEFF) silently.
+    const QByteArray bytes = encoder.encode(text);
+    return bytes.size() == 1 && QString(decoder.decode(bytes)) == text;
 }
 
-bool everyLineHasSixParts(const QByteArrayList &lines)
+// The first value that the file cannot carry, found afresh, as "row column fault character".
+QString firstProblem(const ItemTable &table)
 {
-    return std::all_of(lines.begin(), lines.end(),
-        [](const QByteArray &line) { return line.count(',') == ColumnCount - 1; });
+    for (int row = 0; row < table.size(); ++row) {
+        for (int column = 0; column < ColumnCount; ++column) {
+            const QStringView value = table.row(row).fieldView(columnAt(column));
+            for (qsizetype i = 0; i < value.size(); ++i) {
+                // A surrogate without its other half counts as the character it stands for.
+                char32_t character = value[i].unicode();
+                if (QChar::isHighSurrogate(character) && i + 1 < value.size()
+                    && QChar::isLowSurrogate(value[i + 1].unicode())) {
+                    character = QChar::surrogateToUcs4(value[i].unicode(), value[i + 1].unicode());
+                    ++i;
+                }
+                int fault = -1;
+                if (character == u',')
+                    fault = int(ItemCsv::ValueFault::Comma);
+                else if (character == u'\r' || character == u'\n')
+                    fault = int(ItemCsv::ValueFault::LineBreak);
+                else if (!fitsTheCodePage(character))
+                    fault = int(ItemCsv::ValueFault::UnrepresentableCharacter);
+                if (fault >= 0) {
+                    return QStringLiteral("%1 %2 %3 %4")
+                        .arg(row)
+                        .arg(column)
+                        .arg(fault)
+                        .arg(fault == int(ItemCsv::ValueFault::UnrepresentableCharacter) ? character
+                                                                                         : 0);
+                }
+            }
+        }
+    }
+    return {};
+}
+
+QString describe(const ItemCsv::ValueProblem &problem)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(problem.row)
+        .arg(position(problem.column))
+        .arg(int(problem.fault))
+        .arg(uint(problem.character));
+}
+
+// The file as a save of the table writes it.
+QByteArray savedForm(const ItemTable &table)
+{
+    QString text;
+    for (int row = 0; row < table.size(); ++row) {
+        for (int field = 0; field < ColumnCount; ++field) {
+            if (field > 0)
+                text += u',';
+            text += table.row(row).fieldView(columnAt(field));
+        }
+        text += u"\r\n";
+    }
+    return QStringEncoder("windows-1252", QStringConverter::Flag::Stateless).encode(text);
+}
+
+QString folder()
+{
+    // In memory where there is such a file system: every real save ends with an fsync.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+            ? QStringLiteral("/dev/shm/fuzz_csvfile-XXXXXX")
+            : QDir::tempPath() + QStringLiteral("/fuzz_csvfile-XXXXXX"));
+    if (!dir.isValid())
+        fail("no folder for the real saves");
+    savesFolder = &dir;
+    return dir.path();
+}
+
+QByteArray contents(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<no file>";
+    return file.readAll();
+}
+
+// Saves through the real file path onto an old file, with no file allowed to grow past `limit`.
+void saveToAFile(ItemTable &table, qint64 limit, const QByteArray &expected, bool refused)
+{
+    const QString fileName = folder() + QStringLiteral("/items.csv");
+    {
+        QFile old(fileName);
+        if (!old.open(QIODevice::WriteOnly) || old.write("old\r\n") != 5 || !old.flush())
+            fail("cannot write the old file");
+    }
+    rlimit limited = unlimitedFileSize();
+    limited.rlim_cur = rlim_t(limit);
+    if (::setrlimit(RLIMIT_FSIZE, &limited) != 0)
+        fail("cannot limit the file size");
+    const ItemCsv::SaveResult result = ItemCsv::saveTable(table, fileName);
+    ::setrlimit(RLIMIT_FSIZE, &unlimitedFileSize());
+
+    if (QDir(folder()).entryList(QDir::Files | QDir::Hidden) != QStringList {"items.csv"})
+        fail("a save left another file behind");
+    if (refused != bool(result.problem))
+        fail("the real save and the one into memory differ on refusing");
+    const bool fits = limit >= expected.size();
+    if (refused || !fits) {
+        if (!refused && result.error != QLatin1StringView("File too large"))
+            fail("a save past the file size limit did not fail with its reason");
+        if (contents(fileName) != "old\r\n")
+            fail("a save that failed changed the old file");
+        return;
+    }
+    if (!result.succeeded())
+        fail("a save within the file size limit failed");
+    if (contents(fileName) != expected)
+        fail("the saved file differs from the save into memory");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    // The first byte sets how many bytes each read hands over; the rest is the file.
-    if (size == 0)
+    if (size < 3)
         return 0;
     const qint64 step = data[0] == 0 ? qint64(size) : qint64(data[0]);
-    const QByteArrayView file(data + 1, qsizetype(size - 1));
+    const std::uint8_t plan = data[1];
+    const std::uint8_t limitByte = data[2];
+    const QByteArrayView file(data + 3, qsizetype(size - 3));
 
+    const qint64 claimedSizes[]
+        = {file.size(), file.size() * 4096, file.size() / 8, qint64(1) << 40};
     ItemTable table;
-    TrickleDevice device(file, step);
+    TrickleDevice device(file, step, claimedSizes[plan & 3]);
     device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    const ItemCsv::ReadResult read = ItemCsv::appendLines(device, table);
-    if (!read.error.isEmpty())
+    const ItemCsv::OpenResult read = ItemCsv::openTable(table, device);
+    if (!read.succeeded())
         fail("reading from memory failed");
 
-    const QByteArrayList lines = splitLines(file);
+    ItemCsv::Encoding encoding {};
+    const QStringList lines = splitLines(decodeFile(file, encoding));
+    if (read.encoding != encoding)
+        fail("the file was read in another character set");
     if (read.lines != lines.size() || table.size() != lines.size())
         fail("the lines and the rows differ in number");
     for (qsizetype i = 0; i < lines.size(); ++i)
         checkRow(table.row(int(i)), lines[i]);
+
+    // A value typed after the file was read, as the user may do before saving.
+    if ((plan & 4) != 0 && table.size() > 0) {
+        static const QString added[] = {QStringLiteral(","), QStringLiteral("\n"),
+            QStringLiteral("\u0100"), QStringLiteral("\U0001F95B")};
+        const int row = int(step % table.size());
+        const int column = (plan >> 5) % ColumnCount;
+        table.Move(row);
+        const QString value = table.row(row).field(columnAt(column));
+        table.setFieldValue(columnAt(column),
+            value.left(value.size() / 2) + added[(plan >> 3) & 3] + value.mid(value.size() / 2));
+    }
+    const QString problem = firstProblem(table);
+    const QByteArray expected = problem.isEmpty() ? savedForm(table) : QByteArray();
 
     QBuffer saved;
     saved.open(QIODevice::WriteOnly);
     const ItemCsv::SaveResult result = ItemCsv::saveTable(table, saved);
     if (!result.error.isEmpty())
         fail("writing to memory failed");
-    if (table.RecordCount() != lines.size())
+    if (table.size() != lines.size())
         fail("saving changed the number of rows");
+    if (problem.isEmpty() != !result.problem)
+        fail("the save refused a table that the file can carry, or the other way round");
+    if (result.problem && describe(*result.problem) != problem)
+        fail("the save named another value or reason than the first one the file cannot carry");
+    if (result.problem && !saved.data().isEmpty())
+        fail("a refused save wrote bytes");
+    if (!result.problem && saved.data() != expected)
+        fail("the saved file differs from the rows read");
 
-    const QByteArray expected = savedForm(lines);
-    if (result.problem) {
-        // Refused: then some kept value must really not survive the code page, since commas
-        // and line breaks cannot come out of a read.
-        if (encode(decode(expected)) == expected)
-            fail("the save refused a table that the file can carry");
-        if (!saved.data().isEmpty())
-            fail("a refused save wrote bytes");
-        return 0;
-    }
-    if (saved.data() != expected)
-        fail("the saved file differs from the lines read");
-    // A file whose lines all hold six values comes back byte for byte, its line ends as CR LF.
-    if (everyLineHasSixParts(lines)) {
-        QByteArray sameLines;
-        for (const QByteArray &line : lines)
-            sameLines += line + "\r\n";
-        if (saved.data() != sameLines)
-            fail("a file of six-value lines did not come back unchanged");
+    if (limitByte != 0) {
+        const qint64 limit = limitByte == 255 ? std::max<qint64>(expected.size() - 1, 0)
+                                              : expected.size() * limitByte / 254;
+        saveToAFile(table, limit, expected, bool(result.problem));
     }
     return 0;
 }

@@ -4,7 +4,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QStringEncoder>
 #include <QTest>
+
+#include <new>
 
 namespace {
 
@@ -48,6 +51,40 @@ private:
     qint64 m_position = 0;
 };
 
+// A device that claims to hold far more than it gives: a sparse file, or a file that another
+// program cuts while it is read. It gives `content` and then ends, or throws std::bad_alloc in
+// its place as an allocation that fails there would.
+class ClaimingDevice : public QIODevice
+{
+public:
+    ClaimingDevice(QByteArray content, qint64 claimedSize, bool runOutOfMemory = false)
+        : m_content(std::move(content))
+        , m_claimedSize(claimedSize)
+        , m_runOutOfMemory(runOutOfMemory)
+    {
+    }
+    qint64 size() const override { return m_claimedSize; }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 size = std::min(maxSize, qint64(m_content.size()) - m_position);
+        if (size == 0 && m_runOutOfMemory)
+            throw std::bad_alloc();
+        memcpy(data, m_content.constData() + m_position, size_t(size));
+        m_position += size;
+        return size;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_content;
+    qint64 m_claimedSize;
+    bool m_runOutOfMemory;
+    qint64 m_position = 0;
+};
+
 QByteArray save(ItemTable &table)
 {
     QBuffer buffer;
@@ -64,8 +101,8 @@ QStringList read(const QByteArray &bytes)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    const ItemCsv::ReadResult result = ItemCsv::appendLines(buffer, table);
-    if (result.lines != table.size() || !result.error.isEmpty())
+    const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
+    if (result.lines != table.size() || !result.succeeded())
         qWarning("line count does not match the rows");
     return describe(table);
 }
@@ -107,7 +144,9 @@ private Q_SLOTS:
         ItemTable table;
         fill(table, rows);
         QCOMPARE(save(table), bytes);
-        QCOMPARE(table.currentRow(), -1);
+        // The pending row is committed and the cursor stays on it.
+        QCOMPARE(table.currentRow(), rows.size() - 1);
+        QCOMPARE(table.isPending(), false);
         QCOMPARE(table.RecordCount(), rows.size());
     }
 
@@ -174,6 +213,115 @@ private Q_SLOTS:
                 QStringLiteral("next|row|<absent>|<absent>|<absent>|<absent>")}));
     }
 
+    // Open reads what spreadsheets export besides the handheld's own Windows-1252: UTF-8 with
+    // or without a byte-order mark, and UTF-16 with one. Guards against the fault where such a
+    // file came in as "ï»¿CrÃ¨me", or as twice the rows full of NULs.
+    void encodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("encoding");
+
+        const QString text = QStringLiteral("Crème brûlée,Desserts,€2\r\nCafé,Épicerie,1.20\r\n"
+                                            "Jalapeños,,Item\r\n");
+        const QStringList rows {"Crème brûlée|Desserts|€2|<absent>|<absent>|<absent>",
+            "Café|Épicerie|1.20|<absent>|<absent>|<absent>",
+            "Jalapeños||Item|<absent>|<absent>|<absent>"};
+        const QByteArray utf8 = text.toUtf8();
+        QTest::newRow("Windows-1252")
+            << QStringEncoder("windows-1252").encode(text).operator QByteArray() << rows
+            << "Windows-1252";
+        QTest::newRow("UTF-8 without byte-order mark") << utf8 << rows << "UTF-8";
+        QTest::newRow("UTF-8 with byte-order mark") << "\xEF\xBB\xBF" + utf8 << rows << "UTF-8";
+        QTest::newRow("UTF-16 LE with byte-order mark")
+            << QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
+                   .encode(text)
+                   .
+                   operator QByteArray()
+            << rows << "UTF-16 LE";
+        QTest::newRow("UTF-16 BE with byte-order mark")
+            << QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom)
+                   .encode(text)
+                   .
+                   operator QByteArray()
+            << rows << "UTF-16 BE";
+        QTest::newRow("mostly ASCII with one 0xE8 stays Windows-1252")
+            << QByteArray("Milk,Dairy\r\nCr\xE8me,Dairy\r\nBread\r\n")
+            << QStringList {"Milk|Dairy|<absent>|<absent>|<absent>|<absent>",
+                   "Crème|Dairy|<absent>|<absent>|<absent>|<absent>",
+                   "Bread|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "Windows-1252";
+        QTest::newRow("ASCII alone: Windows-1252")
+            << QByteArray("Milk\r\n")
+            << QStringList {"Milk|<absent>|<absent>|<absent>|<absent>|<absent>"} << "Windows-1252";
+        // Files larger than a read chunk: the choice holds over all of the file.
+        const QByteArray chunkOfX((1 << 20) - 1, 'x');
+        const QString xs = QString::fromLatin1(chunkOfX);
+        QTest::newRow("UTF-8, a character across the first chunk's end")
+            << chunkOfX + "\xC3\xA9\r\n\xE2\x82\xAC"
+            << QStringList {xs + QStringLiteral("é|<absent>|<absent>|<absent>|<absent>|<absent>"),
+                   "€|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "UTF-8";
+        QTest::newRow("UTF-8 for more than a chunk, then a Windows-1252 byte")
+            << "caf\xC3\xA9,\xE2\x82\xAC\r\n" + chunkOfX + "\r\nCr\xE8me"
+            << QStringList {"cafÃ©|â‚¬|<absent>|<absent>|<absent>|<absent>",
+                   xs + "|<absent>|<absent>|<absent>|<absent>|<absent>",
+                   "Crème|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "Windows-1252";
+        QTest::newRow("UTF-8 cut in the middle of its last character")
+            << QByteArray("caf\xC3\xA9\r\nx\xE2\x82")
+            << QStringList {"cafÃ©|<absent>|<absent>|<absent>|<absent>|<absent>",
+                   "xâ‚|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "Windows-1252";
+        QTest::newRow("a U+FEFF after the start is text")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx")
+            << QStringList {QStringLiteral("\uFEFFx|<absent>|<absent>|<absent>|<absent>|<absent>")}
+            << "UTF-8";
+    }
+    void encodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, encoding);
+        ItemTable table;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
+        QVERIFY(result.succeeded());
+        QCOMPARE(describe(table), rows);
+        const QString names[] = {"Windows-1252", "UTF-8", "UTF-16 LE", "UTF-16 BE"};
+        QCOMPARE(names[int(result.encoding)], encoding);
+    }
+
+    // The rows a device claims to hold are only a hint for the memory to set aside. Guards
+    // against the fault where a guess from the first chunk asked for tens of gigabytes and
+    // ended the program.
+    void deviceThatClaimsATerabyteOpensFully()
+    {
+        ItemTable table;
+        ClaimingDevice device(QByteArray(qsizetype(2) * 1024 * 1024, '\n'), qint64(1) << 40);
+        device.open(QIODevice::ReadOnly);
+        const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
+        QVERIFY(result.succeeded());
+        QCOMPARE(table.size(), 2 * 1024 * 1024);
+        QCOMPARE(describe(table).mid(0, 1), QStringList {blankRow});
+    }
+
+    // Memory that runs out while a file is read drops that file's rows and leaves the table.
+    void outOfMemoryLeavesTheTable()
+    {
+        ItemTable table;
+        fill(table, {"Milk|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow});
+        const QStringList before = describe(table);
+        ClaimingDevice device(QByteArray("a,b\r\n").repeated(1000), 5000, true);
+        device.open(QIODevice::ReadOnly);
+        const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
+        QCOMPARE(result.outOfMemory, true);
+        QCOMPARE(describe(table), before);
+        QCOMPARE(table.currentRow(), 1);
+        QCOMPARE(table.isPending(), true);
+    }
+
     void roundTripKeepsEveryValue()
     {
         ItemTable table;
@@ -188,41 +336,50 @@ private Q_SLOTS:
     void unwritableValues_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("problem");
         QTest::newRow("comma") << "Eggs, large"
-                               << "contains a comma, which would split it into two fields";
+                               << "row 1, column 4: comma";
         QTest::newRow("LF") << "two\nlines"
-                            << "contains a line break, which would split the row in two";
+                            << "row 1, column 4: line break";
         QTest::newRow("CR") << "two\rlines"
-                            << "contains a line break, which would split the row in two";
+                            << "row 1, column 4: line break";
         QTest::newRow("CJK") << "牛奶"
-                             << "contains the character \u201C牛\u201D (U+725B), which the file's "
-                                "character set, Windows-1252, cannot hold";
-        QTest::newRow("emoji")
-            << "Milk 🥛"
-            << "contains the character \u201C🥛\u201D (U+1F95B), which the file's "
-               "character set, Windows-1252, cannot hold";
+                             << "row 1, column 4: character U+725B";
+        QTest::newRow("emoji") << "Milk 🥛"
+                               << "row 1, column 4: character U+1F95B";
         QTest::newRow("Windows-1252 letters are fine") << "Crème brûlée € Œ ™ \"x\"" << QString();
     }
     void unwritableValues()
     {
         QFETCH(QString, value);
-        QFETCH(QString, reason);
+        QFETCH(QString, problem);
         ItemTable table;
         fill(table, {"a|b|c|d|e|f", QStringLiteral("a|b|c|d|%1|f").arg(value)});
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         const ItemCsv::SaveResult result = ItemCsv::saveTable(table, buffer);
-        if (reason.isEmpty()) {
+        if (problem.isEmpty()) {
             QVERIFY(result.succeeded());
             return;
         }
         QVERIFY(result.problem);
+        const auto fault = [](const ItemCsv::ValueProblem &found) {
+            switch (found.fault) {
+            case ItemCsv::ValueFault::Comma:
+                return QStringLiteral("comma");
+            case ItemCsv::ValueFault::LineBreak:
+                return QStringLiteral("line break");
+            case ItemCsv::ValueFault::UnrepresentableCharacter:
+                break;
+            }
+            return QStringLiteral("character U+")
+                + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
+        };
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
                      .arg(result.problem->row)
                      .arg(position(result.problem->column))
-                     .arg(result.problem->reason),
-            QStringLiteral("row 1, column 4: %1").arg(reason));
+                     .arg(fault(*result.problem)),
+            problem);
         QCOMPARE(buffer.data(), QByteArray());
         QCOMPARE(table.currentRow(), 1);
         QCOMPARE(table.isPending(), true);
@@ -243,7 +400,7 @@ private Q_SLOTS:
         ItemTable table;
         FailingDevice device("a\r\nb\r\nc,partial", 8);
         device.open(QIODevice::ReadOnly);
-        const ItemCsv::ReadResult result = ItemCsv::appendLines(device, table);
+        const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
         QCOMPARE(result.error, QStringLiteral("Input/output error"));
         QCOMPARE(result.lines, 2);
         QCOMPARE(describe(table),

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString named(const char *name)
@@ -79,10 +81,10 @@ private Q_SLOTS:
         QCOMPARE(driver.fileDialogs.size(), 1);
         QCOMPARE(driver.fileDialogs.first().section(QStringLiteral(" | "), 0, 2),
             QStringLiteral("Export Items as CSV... | CSV Files (*.csv) | csv"));
-        // The save commits the blank row and leaves no current row.
+        // The save commits the blank row and leaves the cursor where it was.
         QCOMPARE(driver.table().RecordCount(), 1);
-        QCOMPARE(driver.table().currentRow(), -1);
-        QCOMPARE(driver.grid()->currentIndex().isValid(), false);
+        QCOMPARE(driver.table().isPending(), false);
+        QCOMPARE(driver.table().currentRow(), 0);
     }
 
     void saveTwiceReplacesTheFile()
@@ -138,6 +140,52 @@ private Q_SLOTS:
         QCOMPARE(driver.rowButtons(), buttons);
         QCOMPARE(driver.messages, QStringList {exportedMessage});
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"chosen.csv"});
+    }
+
+    // A long Open or Save can be cancelled from its progress dialog, and keys typed ahead
+    // into that dialog do not cancel it. Cancel leaves the table and the old file as they were.
+    void cancelWhileWorkingChangesNothing_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("Open File") << "cmdOpen"
+                                   << "Opening \u201C%1\u201D\u2026";
+        QTest::newRow("Save File") << "cmdSave"
+                                   << "Saving \u201C%1\u201D\u2026";
+    }
+    void cancelWhileWorkingChangesNothing()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, label);
+        // Several read chunks and several written slices of rows.
+        const QByteArray many = QByteArray("a,b,c,d,e,f\r\n").repeated(250'000);
+        write(path("many.csv"), many);
+        write(path("old.csv"), "old\r\n");
+        WindowDriver driver;
+        driver.fileAnswers = {path("many.csv")};
+        driver.click("cmdOpen");
+        driver.type(QStringLiteral("Milk"));
+        const QStringList rows = driver.rows();
+        QCOMPARE(rows.size(), 250'001);
+        const QString buttons = driver.rowButtons();
+        const int current = driver.table().currentRow();
+        const QString target = command == u"cmdOpen" ? path("many.csv") : path("old.csv");
+
+        driver.cancelProgress = true;
+        driver.fileAnswers = {target};
+        driver.click(command.toLatin1().constData());
+        QCOMPARE(driver.progressDialogs,
+            QStringList {
+                label.arg(target) + QStringLiteral(": keys ignored, then Cancel clicked")});
+        QCOMPARE(driver.messages, QStringList());
+        QCOMPARE(driver.rows(), rows);
+        QCOMPARE(driver.rowButtons(), buttons);
+        QCOMPARE(driver.table().currentRow(), current);
+        // Save commits the typed row before it writes anything, cancelled or not.
+        QCOMPARE(driver.table().isPending(), command == u"cmdOpen");
+        QCOMPARE(contents(path("old.csv")), QByteArray("old\r\n"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"many.csv", "old.csv"}));
     }
 
     void openOnAFreshSheetGivesTheFilesRowsAndABlankRow()
@@ -311,7 +359,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("reason");
         QTest::newRow("a folder's name") << "folder.csv"
-                                         << "Filename refers to a directory";
+                                         << "It is a folder, not a file. Nothing was written.";
         QTest::newRow("in a missing folder") << "missing/items.csv"
                                              << "No such file or directory";
         QTest::newRow("through a file") << "plain.csv/items.csv"
@@ -347,6 +395,9 @@ private Q_SLOTS:
                                   << "It is a folder, not a file.";
         QTest::newRow("through a file") << "plain.csv/x.csv"
                                         << "Not a directory";
+        // Opening it would wait for a program that writes into it.
+        QTest::newRow("a FIFO") << "fifo.csv"
+                                << "It is a named pipe (FIFO), not a file.";
     }
     void openErrorsChangeNothing()
     {
@@ -354,6 +405,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
         write(path("plain.csv"), "old\r\n");
+        QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.csv")).constData(), 0666), 0);
         WindowDriver driver;
         driver.type(QStringLiteral("Milk"));
         const QStringList rows = driver.rows();

@@ -7,8 +7,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 QStringList entries(const PickList *list)
@@ -65,6 +68,24 @@ WindowDriver::WindowDriver()
         if (afterFileDialog)
             afterFileDialog();
         return int(QDialog::Accepted);
+    });
+    m_window->setProgressWatcher([this](QProgressDialog &dialog) {
+        if (!cancelProgress)
+            return;
+        // Half a second is a timed test; the dialog's own rule is the same from zero.
+        dialog.setMinimumDuration(0);
+        // Runs in the first events the dialog lets through, which it does once it is shown.
+        QTimer::singleShot(0, &dialog, [this, &dialog] {
+            QWidget *focus = QApplication::focusWidget();
+            QWidget *target = focus && focus->window() == &dialog ? focus : &dialog;
+            QTest::keyClicks(target, QStringLiteral("Milk "));
+            QTest::keyClick(target, Qt::Key_Return);
+            const QString keys
+                = dialog.wasCanceled() ? QStringLiteral("cancelled") : QStringLiteral("ignored");
+            QTest::mouseClick(dialog.findChild<QPushButton *>(), Qt::LeftButton);
+            progressDialogs.append(
+                QStringLiteral("%1: keys %2, then Cancel clicked").arg(dialog.labelText(), keys));
+        });
     });
     m_window->show();
     QApplication::setActiveWindow(m_window.get());

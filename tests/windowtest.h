@@ -78,6 +78,12 @@ public:
     // Lets the window show real dialogs, for a test that drives them itself.
     void useRealDialogs();
 
+    // When set, each progress dialog shows at once instead of after half a second, and as soon
+    // as it is up the user types a few keys into it and then clicks its Cancel button.
+    bool cancelProgress = false;
+    // The progress dialogs shown, as "label: keys ignored|cancelled, then Cancel clicked".
+    QStringList progressDialogs;
+
 private:
     std::unique_ptr<frmImport> m_window;
 };

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -45,22 +48,22 @@ bool isRepresentable(char16_t character)
     return std::find(upper.begin(), upper.end(), character) != upper.end();
 }
 
-std::optional<QString> problemWith(QStringView value)
+std::optional<ValueProblem> problemWith(QStringView value)
 {
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
         if (character == u',')
-            return QStringLiteral("contains a comma, which would split it into two fields");
+            return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
         if (character == u'\r' || character == u'\n')
-            return QStringLiteral("contains a line break, which would split the row in two");
+            return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
         if (!isRepresentable(character)) {
+            // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
+            // it stands.
             const char32_t codePoint = QChar::isHighSurrogate(character) && i + 1 < value.size()
+                    && QChar::isLowSurrogate(value[i + 1].unicode())
                 ? QChar::surrogateToUcs4(character, value[i + 1].unicode())
                 : character;
-            return QStringLiteral("contains the character \u201C%1\u201D (U+%2), which the "
-                                  "file's character set, Windows-1252, cannot hold")
-                .arg(QString::fromUcs4(&codePoint, 1),
-                    QString::number(uint(codePoint), 16).toUpper().rightJustified(4, u'0'));
+            return ValueProblem {0, Column::ItemName, ValueFault::UnrepresentableCharacter, codePoint};
         }
     }
     return std::nullopt;
@@ -86,101 +89,328 @@ std::optional<ValueProblem> findUnwritableValue(const ItemTable &table)
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
         for (const Column column : AllColumns) {
-            if (std::optional<QString> reason = problemWith(itemRow.fieldView(column)))
-                return ValueProblem {row, column, *reason};
+            if (std::optional<ValueProblem> problem = problemWith(itemRow.fieldView(column))) {
+                problem->row = row;
+                problem->column = column;
+                return problem;
+            }
         }
     }
     return std::nullopt;
 }
 
-bool writeFile(ItemTable &table, QIODevice &device)
+WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress &progress)
 {
-    if (!table.MoveFirst())
-        return true;
     // A slice of rows at a time, encoded into one reused buffer: the text of a million rows
-    // never exists whole in memory, once as UTF-16 and again as bytes. The caller writes to a
-    // QSaveFile, so the file itself still changes only once all of it is written.
+    // never exists whole in memory, once as UTF-16 and again as bytes.
     constexpr int RowsPerSlice = 8192;
-    const int rowCount = table.RecordCount();
+    const int rowCount = table.size();
     QStringEncoder encoder(CodePage);
+    QString text;
     QByteArray bytes;
-    for (int done = 0; done < rowCount; done += RowsPerSlice) {
-        const std::optional<QString> text
-            = table.GetString(std::min(RowsPerSlice, rowCount - done), u",", u"\r\n", u"");
-        if (!text)
-            return false;
-        bytes.resize(encoder.requiredSpace(text->size()));
-        const qsizetype size = encoder.appendToBuffer(bytes.data(), *text) - bytes.constData();
+    for (int first = 0; first < rowCount; first += RowsPerSlice) {
+        const int last = std::min(first + RowsPerSlice, rowCount);
+        text.clear();
+        for (int index = first; index < last; ++index) {
+            const ItemRow &row = table.row(index);
+            for (const Column column : AllColumns) {
+                if (column != Column::ItemName)
+                    text += u',';
+                text += row.fieldView(column);
+            }
+            text += u"\r\n";
+        }
+        bytes.resize(encoder.requiredSpace(text.size()));
+        const qsizetype size = encoder.appendToBuffer(bytes.data(), text) - bytes.constData();
         if (!writeAll(device, QByteArrayView(bytes.constData(), size)))
-            return false;
+            return WriteOutcome::DeviceFailed;
+        if (progress && !progress(last, rowCount))
+            return WriteOutcome::Cancelled;
     }
-    return true;
+    return WriteOutcome::Written;
 }
 
-ReadResult appendLines(QIODevice &device, ItemTable &table)
+namespace {
+
+// Cuts decoded text into lines and lines into rows, whatever the pieces the text comes in.
+class LineSplitter
 {
-    ReadResult result;
-    QStringDecoder decoder(CodePage);
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    std::vector<ItemRow> rows;
-    QString partialLine;
-    bool skipLineFeed = false; // the chunk before ended with the CR of a CR LF
-    bool reserved = false;
+public:
+    LineSplitter(std::vector<ItemRow> &rows, qint64 deviceSize)
+        : m_rows(rows)
+        , m_deviceSize(deviceSize)
+    {
+    }
 
-    const auto addLine = [&](QString line) {
-        rows.push_back(ItemRow::fromSeparated(std::move(line), u','));
-        ++result.lines;
-    };
-
-    for (;;) {
-        const qint64 read = device.read(chunk.data(), ChunkSize);
-        if (read < 0) {
-            result.error = device.errorString();
-            break;
-        }
-        if (read == 0)
-            break;
-        const QString text = decoder.decode(QByteArrayView(chunk.data(), read));
+    void take(const QString &text, qint64 bytesRead)
+    {
+        m_bytesRead = bytesRead;
+        // A read may give no whole character (half of a UTF-16 one): a CR before it still
+        // waits for its LF.
+        if (text.isEmpty())
+            return;
         qsizetype start = 0;
-        if (skipLineFeed && !text.isEmpty() && text.front() == u'\n')
+        if (m_skipLineFeed && text.front() == u'\n')
             start = 1;
-        skipLineFeed = false;
+        m_skipLineFeed = false;
         for (qsizetype i = start; i < text.size(); ++i) {
             const char16_t character = text[i].unicode();
             if (character != u'\r' && character != u'\n')
                 continue;
-            if (partialLine.isEmpty()) {
+            if (m_partialLine.isEmpty()) {
                 addLine(text.mid(start, i - start));
             } else {
-                partialLine.append(QStringView(text).sliced(start, i - start));
-                partialLine.squeeze();
-                addLine(std::exchange(partialLine, QString()));
+                m_partialLine.append(QStringView(text).sliced(start, i - start));
+                m_partialLine.squeeze();
+                addLine(std::exchange(m_partialLine, QString()));
             }
             if (character == u'\r') {
                 if (i + 1 == text.size())
-                    skipLineFeed = true;
+                    m_skipLineFeed = true;
                 else if (text[i + 1] == u'\n')
                     ++i;
             }
             start = i + 1;
         }
-        partialLine += QStringView(text).sliced(start);
-
-        // One look at the first chunk tells how many rows a large file holds, so that the table
-        // grows once instead of copying itself over and over.
-        if (!reserved && device.size() > read && result.lines > 0) {
-            const double perByte = double(result.lines) / double(read);
-            table.reserve(
-                std::size_t(table.size()) + std::size_t(perByte * double(device.size()) * 1.05));
-            reserved = true;
-        }
-        table.appendRows(rows);
-        rows.clear();
+        m_partialLine += QStringView(text).sliced(start);
     }
-    // After a failure the text read last may end anywhere: it is not taken as a line.
-    if (!partialLine.isEmpty() && result.error.isEmpty())
-        addLine(std::move(partialLine));
-    table.appendRows(rows);
+
+    // Text after the last line end is a line of its own.
+    void finish()
+    {
+        if (!m_partialLine.isEmpty())
+            addLine(std::exchange(m_partialLine, QString()));
+    }
+
+    // Gives every row and the text of the unfinished line through `convert` again, field by
+    // field: commas and line ends are the same bytes in each code page this applies to.
+    void convertAll(const std::function<QString(QStringView)> &convert)
+    {
+        for (ItemRow &row : m_rows) {
+            QString line;
+            for (const Column column : AllColumns) {
+                if (!row.isPresent(column))
+                    break;
+                if (column != Column::ItemName)
+                    line += u',';
+                line += convert(row.fieldView(column));
+            }
+            row = ItemRow::fromSeparated(std::move(line), u',');
+        }
+        m_partialLine = convert(m_partialLine);
+    }
+
+private:
+    void addLine(QString line)
+    {
+        if (m_rows.size() == m_rows.capacity())
+            reserveMore();
+        m_rows.push_back(ItemRow::fromSeparated(std::move(line), u','));
+    }
+
+    // A large file would copy its rows over and over while they grow one by one, so the rows
+    // read so far and the device's size give a guess of the rows to come. The guess is only a
+    // hint: a device's size can be far from what it delivers (a sparse file, a line that ends
+    // just after the first chunk), so it never asks for more than twice the rows already read,
+    // and a reservation that cannot be had is skipped.
+    void reserveMore()
+    {
+        const std::size_t rowCount = m_rows.size();
+        if (rowCount == 0 || m_bytesRead <= 0 || m_deviceSize <= m_bytesRead)
+            return;
+        const double guess = double(rowCount) / double(m_bytesRead) * double(m_deviceSize) * 1.05;
+        const std::size_t wanted = std::min(std::size_t(guess) + 1, 2 * rowCount);
+        if (wanted <= rowCount)
+            return;
+        try {
+            m_rows.reserve(wanted);
+        } catch (const std::bad_alloc &) {
+            // The vector grows by itself then, as far as memory allows.
+        }
+    }
+
+    std::vector<ItemRow> &m_rows;
+    QString m_partialLine;
+    qint64 m_deviceSize;
+    qint64 m_bytesRead = 0;
+    bool m_skipLineFeed = false; // the text before ended with the CR of a CR LF
+};
+
+// The length of a UTF-8 character begun but not finished at the end of `bytes`: those bytes
+// wait for the next chunk.
+qsizetype unfinishedUtf8Tail(QByteArrayView bytes)
+{
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+        const auto byte = uchar(bytes[bytes.size() - back]);
+        if (byte < 0x80)
+            return 0;
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+struct ByteOrderMark
+{
+    const char *bytes;
+    Encoding encoding;
+    QStringConverter::Encoding converter;
+};
+constexpr ByteOrderMark byteOrderMarks[]
+    = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
+        {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
+        {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
+
+// Turns the file's bytes into text chunk by chunk. A file without a byte-order mark is taken
+// as UTF-8 until a byte shows that it is not; lines and fields split the same either way, so
+// the rows read until then are only converted, once.
+class ChunkDecoder
+{
+public:
+    // How many bytes of `head` (the file's first bytes) are a byte-order mark, which also
+    // settles the encoding.
+    qsizetype takeByteOrderMark(QByteArrayView head)
+    {
+        for (const ByteOrderMark &mark : byteOrderMarks) {
+            if (head.startsWith(mark.bytes)) {
+                m_encoding = mark.encoding;
+                m_decided = true;
+                m_byMark = true;
+                m_decoder = QStringDecoder(mark.converter, Flags);
+                return qsizetype(std::strlen(mark.bytes));
+            }
+        }
+        return 0;
+    }
+
+    // Decodes the bytes held back from the chunk before (they stand in front of `bytes`) and
+    // `bytes`, except for the start of a character that the next chunk finishes. At the end,
+    // with `atEnd`, nothing is held back.
+    QString decode(QByteArrayView bytes, bool atEnd, LineSplitter &lines)
+    {
+        qsizetype tail = 0;
+        if (!atEnd) {
+            if (m_encoding == Encoding::Utf16LittleEndian || m_encoding == Encoding::Utf16BigEndian)
+                tail = bytes.size() % 2;
+            else if (m_encoding == Encoding::Utf8)
+                tail = unfinishedUtf8Tail(bytes);
+        }
+        const QByteArrayView whole = bytes.first(bytes.size() - tail);
+        m_heldBack = tail;
+        if (m_decided && m_encoding != Encoding::Utf8 && m_encoding != Encoding::Windows1252
+            && whole.size() % 2 != 0) {
+            // The odd last byte of a UTF-16 file, which the decoder would drop when it comes
+            // alone.
+            return m_decoder.decode(whole.chopped(1)) + QChar(QChar::ReplacementCharacter);
+        }
+        if (m_decided || m_encoding != Encoding::Utf8)
+            return m_decoder.decode(whole);
+
+        // Still to be decided: UTF-8 as long as every byte so far is. The check comes before
+        // the decoding, which would fill a text of twice the chunk's size for nothing.
+        if (whole.isValidUtf8()) {
+            QString text = m_decoder.decode(whole);
+            m_sawMultiByte = m_sawMultiByte || text.size() != whole.size();
+            if (atEnd)
+                m_decided = true;
+            return text;
+        }
+        m_encoding = Encoding::Windows1252;
+        m_decided = true;
+        m_heldBack = 0;
+        m_decoder = QStringDecoder(CodePage, Flags);
+        if (m_sawMultiByte) {
+            QStringEncoder utf8Encoder(QStringConverter::Utf8, Flags);
+            lines.convertAll([&](QStringView text) {
+                return QString(m_decoder.decode(QByteArray(utf8Encoder.encode(text))));
+            });
+        }
+        return m_decoder.decode(bytes);
+    }
+
+    // A file of ASCII alone reads the same in both, and counts as Windows-1252.
+    Encoding encoding() const
+    {
+        return m_encoding == Encoding::Utf8 && !m_byMark && !m_sawMultiByte ? Encoding::Windows1252
+                                                                            : m_encoding;
+    }
+    // Bytes at the end of the last chunk that wait for the next one.
+    qsizetype heldBack() const { return m_heldBack; }
+
+private:
+    // Stateless: the bytes of a character cut by a chunk's end are held back by hand, so that
+    // they can still be read in another code page. A byte-order mark is taken off by hand
+    // too, so that a U+FEFF that starts a later chunk stays in its value.
+    static constexpr QStringConverter::Flags Flags
+        = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+
+    Encoding m_encoding = Encoding::Utf8;
+    bool m_decided = false;
+    bool m_byMark = false;
+    bool m_sawMultiByte = false;
+    qsizetype m_heldBack = 0;
+    QStringDecoder m_decoder {QStringConverter::Utf8, Flags};
+};
+
+} // namespace
+
+ReadResult readFile(QIODevice &device, const Progress &progress)
+{
+    ReadResult result;
+    try {
+        const qint64 deviceSize = device.size();
+        LineSplitter lines(result.rows, deviceSize);
+        ChunkDecoder decoder;
+        // Room in front of each chunk for the bytes held back from the one before.
+        constexpr qsizetype Room = 4;
+        QByteArray buffer(Room + ChunkSize, Qt::Uninitialized);
+        char *const chunk = buffer.data() + Room;
+        qint64 bytesRead = 0;
+        bool first = true;
+        for (;;) {
+            qint64 read = device.read(chunk, ChunkSize);
+            // The byte-order mark is looked for in the first three bytes, however few a read
+            // gives.
+            while (first && read > 0 && read < 3) {
+                const qint64 more = device.read(chunk + read, ChunkSize - read);
+                if (more <= 0) {
+                    if (more < 0)
+                        read = more;
+                    break;
+                }
+                read += more;
+            }
+            if (read < 0) {
+                result.error = device.errorString();
+                break;
+            }
+            const qsizetype held = decoder.heldBack();
+            QByteArrayView bytes(chunk - held, held + read);
+            if (first)
+                bytes = bytes.sliced(decoder.takeByteOrderMark(bytes));
+            first = false;
+            bytesRead += read;
+            lines.take(decoder.decode(bytes, read == 0, lines), bytesRead);
+            if (read == 0)
+                break;
+            // The held-back bytes move to the front of the next chunk.
+            std::memmove(chunk - decoder.heldBack(), chunk + read - decoder.heldBack(),
+                std::size_t(decoder.heldBack()));
+            if (progress && !progress(bytesRead, deviceSize)) {
+                result.cancelled = true;
+                break;
+            }
+        }
+        // After a failure the text read last may end anywhere: it is not taken as a line.
+        if (result.error.isEmpty() && !result.cancelled)
+            lines.finish();
+        result.encoding = decoder.encoding();
+    } catch (const std::bad_alloc &) {
+        std::vector<ItemRow>().swap(result.rows);
+        result.outOfMemory = true;
+    }
     return result;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "column.h"
+#include "itemrow.h"
 
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 class ItemTable;
 class QIODevice;
@@ -14,34 +16,60 @@ class QIODevice;
 // by CR LF. Absent and empty fields are both written as nothing.
 namespace ItemCsv {
 
-// A value that this format cannot carry: the reader on the handheld would split it, cut it or
-// read another character.
+// Why a value cannot be written: the reader on the handheld would split it, cut it or read
+// another character.
+enum class ValueFault {
+    Comma, // would split the value into two fields
+    LineBreak, // would split the row in two
+    UnrepresentableCharacter, // Windows-1252 has no such character
+};
+
+// A value that this format cannot carry.
 struct ValueProblem
 {
     int row = 0; // 0-based
     Column column = Column::ItemName;
-    QString reason; // "contains a comma", ...
+    ValueFault fault = ValueFault::Comma;
+    // The first character that Windows-1252 cannot hold, for UnrepresentableCharacter.
+    char32_t character = 0;
 };
 
 // The first value in table order that cannot be written, if any.
 std::optional<ValueProblem> findUnwritableValue(const ItemTable &table);
 
-// Writes the whole file, in the file's code page, to a device open for writing: moves to the
-// first row (committing a pending row), writes every row in order and leaves the cursor past
-// the last row. An empty table writes nothing. Every value must have passed
-// findUnwritableValue(). False when the device fails.
-bool writeFile(ItemTable &table, QIODevice &device);
+// Told now and then how much of the work is done, out of `total` (0 when unknown); returns
+// false to stop the work there.
+using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+enum class WriteOutcome { Written, DeviceFailed, Cancelled };
+
+// Writes every row of the table, in table order and in the file's code page, to a device open
+// for writing; the table and its cursor stay as they are. An empty table writes nothing.
+// Every value must have passed findUnwritableValue(). Progress counts rows. The reason for
+// DeviceFailed is the device's errorString().
+WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress &progress = {});
+
+// The character sets Open tells apart: anything that is neither marked as UTF-16 or UTF-8 nor
+// valid UTF-8 throughout is Windows-1252, the file's own code page.
+enum class Encoding { Windows1252, Utf8, Utf16LittleEndian, Utf16BigEndian };
 
 struct ReadResult
 {
-    qint64 lines = 0;
+    // One row per line, in the order of the lines.
+    std::vector<ItemRow> rows;
+    Encoding encoding = Encoding::Windows1252;
     // Empty unless the device failed; the rows of the lines before the failure are kept.
     QString error;
+    // Progress asked to stop: the rows are whatever was read until then.
+    bool cancelled = false;
+    // The rows did not fit in memory: the rows are dropped.
+    bool outOfMemory = false;
 };
 
 // Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end
-// of the device) appended to the table as one committed row: part i of the line split at every
-// comma becomes field i, parts after the sixth are dropped, missing parts leave fields absent.
-ReadResult appendLines(QIODevice &device, ItemTable &table);
+// of the device) taken as one row: part i of the line split at every comma becomes field i,
+// parts after the sixth are dropped, missing parts leave fields absent. A byte-order mark is
+// not part of the first value. Progress counts bytes out of the device's size.
+ReadResult readFile(QIODevice &device, const Progress &progress = {});
 
 } // namespace ItemCsv

@@ -13,12 +13,16 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QUndoStack>
+
+#include <climits>
 
 namespace {
 
@@ -228,6 +232,11 @@ void frmImport::setDialogRunner(DialogRunner runner)
     m_runDialog = std::move(runner);
 }
 
+void frmImport::setProgressWatcher(ProgressWatcher watcher)
+{
+    m_watchProgress = std::move(watcher);
+}
+
 void frmImport::Form_Load()
 {
     DataGrid1->setModel(&rsItems);
@@ -307,6 +316,15 @@ void frmImport::settleStep()
             [this](const WindowState &state) { restoreState(state); }));
     }
     m_stepStart = now;
+}
+
+// Puts the rows and the window back as they were when the step now being taken began.
+void frmImport::cancelStep()
+{
+    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
+    for (std::size_t i = splices.size(); i-- > 0;)
+        rsItems.swap(splices[i]);
+    restoreState(m_stepStart);
 }
 
 WindowState frmImport::windowState() const
@@ -792,22 +810,160 @@ QString frmImport::askFileName(FileCommand command)
     return m_lastFileName;
 }
 
+namespace {
+
+QString valueProblemText(const ItemCsv::ValueProblem &problem)
+{
+    const QString row = QString::number(problem.row + 1);
+    const QString column = heading(problem.column);
+    switch (problem.fault) {
+    case ItemCsv::ValueFault::Comma:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains a comma, which would split it into two fields, so the "
+                             "handheld would read the file wrongly. Please change that value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::LineBreak:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains a line break, which would split the row in two, so the "
+                             "handheld would read the file wrongly. Please change that value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        break;
+    }
+    const char32_t character = problem.character;
+    return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D contains "
+                         "the character \u201C%3\u201D (U+%4), which the file's character set, "
+                         "Windows-1252, cannot hold, so the handheld would read the file "
+                         "wrongly. Please change that value.")
+        .arg(row, column, QString::fromUcs4(&character, 1),
+            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// The whole sentence for a name that is taken by something other than a regular file.
+QString notAFileText(bool saving, const QString &fileName, ItemCsv::FileKind kind)
+{
+    using ItemCsv::FileKind;
+    if (!saving) {
+        switch (kind) {
+        case FileKind::Folder:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a folder, not a file.")
+                .arg(fileName);
+        case FileKind::Fifo:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a named pipe (FIFO), "
+                                 "not a file.")
+                .arg(fileName);
+        case FileKind::Socket:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a socket, not a file.")
+                .arg(fileName);
+        case FileKind::CharacterDevice:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a character device, "
+                                 "not a file.")
+                .arg(fileName);
+        case FileKind::BlockDevice:
+            return frmImport::tr("Could not open \u201C%1\u201D: It is a block device, not a "
+                                 "file.")
+                .arg(fileName);
+        case FileKind::Other:
+            break;
+        }
+        return frmImport::tr("Could not open \u201C%1\u201D: It is not a regular file.")
+            .arg(fileName);
+    }
+    switch (kind) {
+    case FileKind::Folder:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a folder, not a file. Nothing "
+                             "was written.")
+            .arg(fileName);
+    case FileKind::Fifo:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a named pipe (FIFO), not a "
+                             "file. Nothing was written.")
+            .arg(fileName);
+    case FileKind::Socket:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a socket, not a file. Nothing "
+                             "was written.")
+            .arg(fileName);
+    case FileKind::CharacterDevice:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a character device, not a "
+                             "file. Nothing was written.")
+            .arg(fileName);
+    case FileKind::BlockDevice:
+        return frmImport::tr("Could not save \u201C%1\u201D: It is a block device, not a file. "
+                             "Nothing was written.")
+            .arg(fileName);
+    case FileKind::Other:
+        break;
+    }
+    return frmImport::tr("Could not save \u201C%1\u201D: It is not a regular file. Nothing was "
+                         "written.")
+        .arg(fileName);
+}
+
+} // namespace
+
+// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
+// dialog is made only when the work goes on past its first step, so that a short command
+// does not pay for it.
+ItemCsv::Progress frmImport::progressFor(
+    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
+{
+    return [this, &dialog, label](qint64 done, qint64 total) {
+        if (!dialog) {
+            if (done >= total)
+                return true;
+            dialog = std::make_unique<QProgressDialog>(this);
+            dialog->setWindowTitle(QApplication::applicationName());
+            dialog->setLabelText(label);
+            // Keys typed ahead while the dialog comes up are meant for the grid: none of them
+            // may press Cancel, so it takes no focus and is no default button.
+            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
+            cancel->setFocusPolicy(Qt::NoFocus);
+            cancel->setAutoDefault(false);
+            dialog->setCancelButton(cancel);
+            dialog->setWindowModality(Qt::WindowModal);
+            dialog->setAutoReset(false);
+            dialog->setAutoClose(false);
+            dialog->setMinimumDuration(500);
+            if (m_watchProgress)
+                m_watchProgress(*dialog);
+            dialog->setValue(0);
+        }
+        // The dialog counts in int.
+        total = std::max(total, done);
+        while (total > INT_MAX) {
+            total /= 1024;
+            done /= 1024;
+        }
+        dialog->setMaximum(int(total));
+        dialog->setValue(int(done));
+        return !dialog->wasCanceled();
+    };
+}
+
 void frmImport::ExportCsv()
 {
     const QString fileName = askFileName(FileCommand::Save);
     if (fileName.isEmpty())
         return;
-    const ItemCsv::SaveResult saved = ItemCsv::saveTable(rsItems, fileName);
+    ItemCsv::SaveResult saved;
+    {
+        std::unique_ptr<QProgressDialog> progress;
+        saved = ItemCsv::saveTable(rsItems, fileName,
+            progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)));
+    }
     if (saved.problem) {
-        const ItemCsv::ValueProblem &problem = *saved.problem;
-        showError(tr("Nothing was saved. The value in row %1, column \u201C%2\u201D %3, so the "
-                     "handheld would read the file wrongly. Please change that value.")
-                      .arg(problem.row + 1)
-                      .arg(heading(problem.column), problem.reason));
-        DataGrid1->setCurrentIndex(rsItems.index(problem.row, position(problem.column)));
+        showError(valueProblemText(*saved.problem));
+        DataGrid1->setCurrentIndex(
+            rsItems.index(saved.problem->row, position(saved.problem->column)));
         DataGrid1->setFocus();
         return;
     }
+    if (saved.notAFile) {
+        showError(notAFileText(true, fileName, *saved.notAFile));
+        return;
+    }
+    // The user cancelled and knows that nothing was saved.
+    if (saved.cancelled)
+        return;
     if (!saved.error.isEmpty()) {
         showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
         return;
@@ -827,18 +983,37 @@ void frmImport::openFiles(const QStringList &fileNames)
     Step step(this);
     bool anyOpened = false;
     for (const QString &fileName : fileNames) {
-        // A file that cannot be read changes nothing in the table.
-        const ItemCsv::OpenedFile opened = ItemCsv::openForReading(fileName);
-        if (!opened.file) {
-            showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, opened.error));
+        ItemCsv::OpenResult read;
+        {
+            std::unique_ptr<QProgressDialog> progress;
+            // Only the first file's rows take the place of a blank first row; a blank first
+            // line of that file is a row like any other for the next.
+            read = ItemCsv::openTable(rsItems, fileName,
+                progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)),
+                anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace);
+        }
+        // In each of these cases the table is as it was before this file.
+        if (read.notAFile) {
+            showError(notAFileText(false, fileName, *read.notAFile));
             continue;
         }
-        // The rows take the place of the blank first row of a fresh sheet; a first row that
-        // holds any text is the user's and stays.
-        if (!anyOpened && rsItems.MoveFirst() && rsItems.row(rsItems.currentRow()).isBlank())
-            rsItems.Delete();
+        if (!read.opened) {
+            showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, read.error));
+            continue;
+        }
+        // Cancel, or running out of memory, drops the whole command, files read before too.
+        if (read.cancelled) {
+            cancelStep();
+            return;
+        }
+        if (read.outOfMemory) {
+            cancelStep();
+            showError(tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. "
+                         "No row was added.")
+                          .arg(fileName));
+            return;
+        }
         anyOpened = true;
-        const ItemCsv::ReadResult read = ItemCsv::appendLines(*opened.file, rsItems);
         if (!read.error.isEmpty()) {
             showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "
                          "before that were added.")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "csvformat.h"
 #include "itemtable.h"
 #include "tablestep.h"
 #include "valuelist.h"
@@ -8,12 +9,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class ItemGrid;
 class PickList;
 class QDialog;
 class QFileDialog;
 class QLabel;
+class QProgressDialog;
 class QToolButton;
 class QUndoStack;
 
@@ -27,11 +30,15 @@ public:
     // Runs a modal dialog (the file dialog or a message box) and returns its result. Tests
     // replace it to answer in place of the user; by default it is QDialog::exec().
     using DialogRunner = std::function<int(QDialog &)>;
+    // Sees each progress dialog of a file command as it is made. Tests use it to answer the
+    // dialog as a user would; by default nothing watches.
+    using ProgressWatcher = std::function<void(QProgressDialog &)>;
 
     explicit frmImport(QWidget *parent = nullptr);
     ~frmImport() override;
 
     void setDialogRunner(DialogRunner runner);
+    void setProgressWatcher(ProgressWatcher watcher);
 
     const ItemTable &items() const { return rsItems; }
     ItemTable &items() { return rsItems; }
@@ -109,6 +116,7 @@ private:
     WindowState windowState() const;
     void restoreState(const WindowState &state);
     void settleStep();
+    void cancelStep();
     PickList *shownPickList() const;
     void placePickList(PickList *list, int height);
     void placeShownPickLists();
@@ -123,6 +131,7 @@ private:
     QString askFileName(FileCommand command);
     void ExportCsv();
     void ImportCsv();
+    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
     void showError(const QString &text);
@@ -154,6 +163,7 @@ private:
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;
+    ProgressWatcher m_watchProgress;
     QString m_lastFileName;
     bool m_activated = false;
 };

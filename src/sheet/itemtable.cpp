@@ -160,11 +160,27 @@ void ItemTable::appendRows(std::span<ItemRow> rows)
     if (rows.empty())
         return;
     const int first = size();
+    m_rows.reserve(m_rows.size() + rows.size());
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
     record({first, int(rows.size()), {}});
+    placeCursor(size() - 1);
+}
+
+void ItemTable::appendRows(std::vector<ItemRow> &&rows)
+{
+    if (!m_rows.empty() || rows.empty()) {
+        appendRows(std::span<ItemRow>(rows));
+        return;
+    }
+    // A million rows read from a file would otherwise exist twice for a moment.
+    commit();
+    beginInsertRows({}, 0, int(rows.size()) - 1);
+    m_rows = std::move(rows);
+    endInsertRows();
+    record({0, size(), {}});
     placeCursor(size() - 1);
 }
 

@@ -69,8 +69,10 @@ public:
 
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
     // ends on the last of them, nothing is pending. The grid hears of them in one notification.
+    // Running out of memory throws std::bad_alloc before the table changes.
     void appendRows(std::span<ItemRow> rows);
-    void reserve(std::size_t rowCount) { m_rows.reserve(rowCount); }
+    // The same; an empty table takes over the vector itself instead of a copy of its rows.
+    void appendRows(std::vector<ItemRow> &&rows);
 
     // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
     // values past the last column are dropped and rows are appended at the end as needed, in
