@@ -100,6 +100,32 @@ private Q_SLOTS:
         QCOMPARE(contents(fileName), file);
     }
 
+    // Whatever a file command did, the next key goes into the cell the user was typing in.
+    void typingGoesOnAfterAFileCommand_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("Save") << "{Alt+S}"
+                              << "items.csv";
+        QTest::newRow("cancelled Save") << "{Ctrl+S}" << QString();
+        QTest::newRow("cancelled Open") << "{Alt+O}" << QString();
+        QTest::newRow("after the message of an Open that fails") << "{Ctrl+O}"
+                                                                 << "missing.csv";
+    }
+    void typingGoesOnAfterAFileCommand()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        WindowDriver driver;
+        QTemporaryDir folder;
+        const QString fileName = folder.filePath(QStringLiteral("items.csv"));
+        driver.fileAnswers = {answer.isNull() ? QString() : folder.filePath(answer)};
+        driver.keys(QStringLiteral("Milk") + command + QStringLiteral("shake{Tab}Dairy"));
+        driver.fileAnswers = {fileName};
+        driver.click("cmdSave");
+        QCOMPARE(contents(fileName), QByteArray("Milkshake,Dairy,,,,\r\n"));
+    }
+
     // A line edit keeps 32,767 characters unless told otherwise, and cut what it was given.
     void longValuesAreNeverCut_data()
     {
