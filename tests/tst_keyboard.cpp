@@ -69,6 +69,8 @@ private Q_SLOTS:
         QTest::newRow("Enter after changing an earlier row")
             << "a{Enter}b{Enter}{Up}{Tab}x{Enter}c"
             << lines({"a,,,Item,,", "b,x,,Item,,", ",,,,,", "c,,,,,"});
+        QTest::newRow("Delete Row after a Save deletes the row the user is on")
+            << "a{Alt+U}b{Alt+U}{Up}{Alt+S}{Alt+D}" << lines({"b,,,Item,,", ",,,,,"});
         QTest::newRow("whole Item Type words typed after the shorthand")
             << "{Tab}{Tab}{Tab}weight{Enter}{Tab}{Tab}{Tab}volume{Enter}{Tab}{Tab}{Tab}Item{Enter}"
             << lines({",,,Weight,,", ",,,Volume,,", ",,,Item,,", ",,,,,"});
