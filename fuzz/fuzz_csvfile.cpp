@@ -270,7 +270,7 @@ void saveToAFile(ItemTable &table, qint64 limit, const QByteArray &expected, boo
 
     if (QDir(folder()).entryList(QDir::Files | QDir::Hidden) != QStringList {"items.csv"})
         fail("a save left another file behind");
-    if (refused != bool(result.problem))
+    if (refused != bool(result.problem()))
         fail("the real save and the one into memory differ on refusing");
     const bool fits = limit >= expected.size();
     if (refused || !fits) {
@@ -336,19 +336,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fail("writing to memory failed");
     if (table.size() != lines.size())
         fail("saving changed the number of rows");
-    if (problem.isEmpty() != !result.problem)
+    if (problem.isEmpty() != !result.problem())
         fail("the save refused a table that the file can carry, or the other way round");
-    if (result.problem && describe(*result.problem) != problem)
+    if (result.problem() && describe(*result.problem()) != problem)
         fail("the save named another value or reason than the first one the file cannot carry");
-    if (result.problem && !saved.data().isEmpty())
+    if (result.problem() && !saved.data().isEmpty())
         fail("a refused save wrote bytes");
-    if (!result.problem && saved.data() != expected)
+    if (!result.problem() && saved.data() != expected)
         fail("the saved file differs from the rows read");
 
     if (limitByte != 0) {
         const qint64 limit = limitByte == 255 ? std::max<qint64>(expected.size() - 1, 0)
                                               : expected.size() * limitByte / 254;
-        saveToAFile(table, limit, expected, bool(result.problem));
+        saveToAFile(table, limit, expected, bool(result.problem()));
     }
     return 0;
 }

@@ -362,7 +362,7 @@ private Q_SLOTS:
             QVERIFY(result.succeeded());
             return;
         }
-        QVERIFY(result.problem);
+        QVERIFY(result.problem());
         const auto fault = [](const ItemCsv::ValueProblem &found) {
             switch (found.fault) {
             case ItemCsv::ValueFault::Comma:
@@ -376,9 +376,9 @@ private Q_SLOTS:
                 + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
         };
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
-                     .arg(result.problem->row)
-                     .arg(position(result.problem->column))
-                     .arg(fault(*result.problem)),
+                     .arg(result.problem()->row)
+                     .arg(position(result.problem()->column))
+                     .arg(fault(*result.problem())),
             problem);
         QCOMPARE(buffer.data(), QByteArray());
         QCOMPARE(table.currentRow(), 1);

@@ -2,6 +2,7 @@
 #include "windowtest.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -352,6 +353,36 @@ private Q_SLOTS:
         QCOMPARE(contents(path("new.csv")), QByteArray("<no file>"));
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(1, 4));
         QCOMPARE(driver.table().currentRow(), 1);
+    }
+
+    // Every refused value is named at once, the first ten of them in a list.
+    void saveNamesEveryRefusedValue()
+    {
+        WindowDriver driver;
+        QString block;
+        QStringList lines;
+        for (int row = 1; row <= 12; ++row) {
+            block += QStringLiteral("a,%1\t%2\n").arg(row).arg(row == 2 ? u"\u2713" : u"");
+            lines.append(QStringLiteral("Row %1, column \u201CItem Name\u201D: a comma would "
+                                        "split the value into two fields.")
+                             .arg(row));
+            if (row == 2) {
+                lines.append(QStringLiteral("Row 2, column \u201CGroup\u201D: Windows-1252 "
+                                            "cannot hold the character \u201C\u2713\u201D "
+                                            "(U+2713)."));
+            }
+        }
+        QGuiApplication::clipboard()->setText(block);
+        driver.keys(u"{Ctrl+V}{Down}");
+        driver.fileAnswers = {path("items.csv")};
+        driver.click("cmdSave");
+        QCOMPARE(driver.messages,
+            QStringList {QStringLiteral("[Warning] PantrovoImporter: Nothing was saved: the "
+                                        "handheld would read 13 values wrongly. Please change "
+                                        "them.\n\n")
+                + lines.mid(0, 10).join(u'\n') + QStringLiteral("\nAnd 3 more.")});
+        QCOMPARE(contents(path("items.csv")), QByteArray("<no file>"));
+        QCOMPARE(driver.grid()->currentIndex(), driver.table().index(0, 0));
     }
 
     void saveErrorsLeaveTheOldFileAndTheTable_data()

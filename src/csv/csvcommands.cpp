@@ -149,8 +149,8 @@ SaveResult saveToFile(const ItemTable &table, const QString &fileName, const Pro
 SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progress)
 {
     SaveResult result;
-    result.problem = findUnwritableValue(table);
-    if (result.problem)
+    result.refused = findUnwritableValues(table, SaveResult::ListedProblems);
+    if (result.refused.count > 0)
         return result;
     table.Update();
     const WriteOutcome outcome = writeFile(table, device, progress);
@@ -163,11 +163,10 @@ SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progre
 SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &progress)
 {
     // Every value is checked before any file is touched.
-    if (std::optional<ValueProblem> problem = findUnwritableValue(table)) {
-        SaveResult result;
-        result.problem = problem;
-        return result;
-    }
+    SaveResult refusal;
+    refusal.refused = findUnwritableValues(table, SaveResult::ListedProblems);
+    if (refusal.refused.count > 0)
+        return refusal;
     // The blank row kept at the end for typing is written like any other row.
     table.Update();
     return saveToFile(table, fileName, progress);

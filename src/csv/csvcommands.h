@@ -17,15 +17,25 @@ enum class FileKind { Folder, Fifo, Socket, CharacterDevice, BlockDevice, Other 
 
 struct SaveResult
 {
-    // A value the file cannot carry: nothing was written.
-    std::optional<ValueProblem> problem;
+    // How many of the values the file cannot carry a refused save names.
+    static constexpr qsizetype ListedProblems = 10;
+    // Values the file cannot carry: nothing was written.
+    UnwritableValues refused;
     // The name is taken by something that is not a regular file: nothing was written.
     std::optional<FileKind> notAFile;
     // The file could not be written (the system's reason): the old file, if any, is as it was.
     QString error;
     // Progress asked to stop: the old file, if any, is as it was.
     bool cancelled = false;
-    bool succeeded() const { return !problem && !notAFile && error.isEmpty() && !cancelled; }
+    // The first value the file cannot carry, if any.
+    std::optional<ValueProblem> problem() const
+    {
+        return refused.listed.isEmpty() ? std::nullopt : std::optional(refused.listed.first());
+    }
+    bool succeeded() const
+    {
+        return refused.count == 0 && !notAFile && error.isEmpty() && !cancelled;
+    }
 };
 
 // Checks every value, commits a pending row (the cursor stays where it is), then writes the

@@ -63,7 +63,8 @@ std::optional<ValueProblem> problemWith(QStringView value)
                     && QChar::isLowSurrogate(value[i + 1].unicode())
                 ? QChar::surrogateToUcs4(character, value[i + 1].unicode())
                 : character;
-            return ValueProblem {0, Column::ItemName, ValueFault::UnrepresentableCharacter, codePoint};
+            return ValueProblem {
+                0, Column::ItemName, ValueFault::UnrepresentableCharacter, codePoint};
         }
     }
     return std::nullopt;
@@ -84,19 +85,23 @@ bool writeAll(QIODevice &device, QByteArrayView bytes)
 
 } // namespace
 
-std::optional<ValueProblem> findUnwritableValue(const ItemTable &table)
+UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed)
 {
+    UnwritableValues found;
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
         for (const Column column : AllColumns) {
-            if (std::optional<ValueProblem> problem = problemWith(itemRow.fieldView(column))) {
+            std::optional<ValueProblem> problem = problemWith(itemRow.fieldView(column));
+            if (!problem)
+                continue;
+            if (found.count++ < listed) {
                 problem->row = row;
                 problem->column = column;
-                return problem;
+                found.listed.append(*problem);
             }
         }
     }
-    return std::nullopt;
+    return found;
 }
 
 WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress &progress)

@@ -2,6 +2,7 @@
 
 #include "itemrow.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -34,8 +35,14 @@ struct ValueProblem
     char32_t character = 0;
 };
 
-// The first value in table order that cannot be written, if any.
-std::optional<ValueProblem> findUnwritableValue(const ItemTable &table);
+// The values that cannot be written, in table order: the first `listed` of them, and how many
+// there are in all.
+struct UnwritableValues
+{
+    QList<ValueProblem> listed;
+    qsizetype count = 0;
+};
+UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed);
 
 // Told now and then how much of the work is done, out of `total` (0 when unknown); returns
 // false to stop the work there.
@@ -45,7 +52,7 @@ enum class WriteOutcome { Written, DeviceFailed, Cancelled };
 
 // Writes every row of the table, in table order and in the file's code page, to a device open
 // for writing; the table and its cursor stay as they are. An empty table writes nothing.
-// Every value must have passed findUnwritableValue(). Progress counts rows. The reason for
+// Every value must have passed findUnwritableValues(). Progress counts rows. The reason for
 // DeviceFailed is the device's errorString().
 WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress &progress = {});
 

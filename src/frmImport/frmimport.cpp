@@ -839,6 +839,49 @@ QString valueProblemText(const ItemCsv::ValueProblem &problem)
             QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
 }
 
+// One line of the list of values that a save refused.
+QString valueProblemLine(const ItemCsv::ValueProblem &problem)
+{
+    const QString row = QString::number(problem.row + 1);
+    const QString column = heading(problem.column);
+    switch (problem.fault) {
+    case ItemCsv::ValueFault::Comma:
+        return frmImport::tr("Row %1, column \u201C%2\u201D: a comma would split the value into "
+                             "two fields.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::LineBreak:
+        return frmImport::tr("Row %1, column \u201C%2\u201D: a line break would split the row "
+                             "in two.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        break;
+    }
+    const char32_t character = problem.character;
+    return frmImport::tr("Row %1, column \u201C%2\u201D: Windows-1252 cannot hold the character "
+                         "\u201C%3\u201D (U+%4).")
+        .arg(row, column, QString::fromUcs4(&character, 1),
+            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// What the user is told when a save refuses values: one value in a sentence of its own, more
+// as a list of the first few.
+QString refusedValuesText(const ItemCsv::UnwritableValues &refused)
+{
+    if (refused.count == 1)
+        return valueProblemText(refused.listed.first());
+    QString text = frmImport::tr("Nothing was saved: the handheld would read %n values wrongly. "
+                                 "Please change them.",
+                       nullptr, int(refused.count))
+        + u'\n';
+    for (const ItemCsv::ValueProblem &problem : refused.listed)
+        text += u'\n' + valueProblemLine(problem);
+    if (refused.count > refused.listed.size()) {
+        text += u'\n'
+            + frmImport::tr("And %n more.", nullptr, int(refused.count - refused.listed.size()));
+    }
+    return text;
+}
+
 // The whole sentence for a name that is taken by something other than a regular file.
 QString notAFileText(bool saving, const QString &fileName, ItemCsv::FileKind kind)
 {
@@ -950,10 +993,9 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)));
     }
-    if (saved.problem) {
-        showError(valueProblemText(*saved.problem));
-        DataGrid1->setCurrentIndex(
-            rsItems.index(saved.problem->row, position(saved.problem->column)));
+    if (const std::optional<ItemCsv::ValueProblem> first = saved.problem()) {
+        showError(refusedValuesText(saved.refused));
+        DataGrid1->setCurrentIndex(rsItems.index(first->row, position(first->column)));
         DataGrid1->setFocus();
         return;
     }
