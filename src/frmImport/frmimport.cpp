@@ -306,6 +306,36 @@ private:
     frmImport *m_window;
 };
 
+// A dialog or a progress window takes the focus from the cell being typed in, which closes its
+// editor. Afterwards the user is back where they were: the window active again (a desktop
+// without a window manager does not do it), the grid with the focus, and a cell that was being
+// typed in still open with the caret after its text, unless the command moved the cursor.
+class frmImport::ReturnToCell
+{
+public:
+    explicit ReturnToCell(frmImport *window)
+        : m_window(window)
+        , m_typingIn(
+              window->DataGrid1->isEditing() ? window->DataGrid1->currentIndex() : QModelIndex())
+    {
+    }
+    ~ReturnToCell()
+    {
+        ItemGrid *grid = m_window->DataGrid1;
+        m_window->activateWindow();
+        if (m_typingIn.isValid() && m_typingIn == grid->currentIndex() && !grid->isEditing())
+            grid->resumeEditing();
+        else if (!grid->isAncestorOf(m_window->focusWidget()))
+            grid->setFocus();
+    }
+    ReturnToCell(const ReturnToCell &) = delete;
+    ReturnToCell &operator=(const ReturnToCell &) = delete;
+
+private:
+    frmImport *m_window;
+    QPersistentModelIndex m_typingIn;
+};
+
 // Takes what the rows went through since the last step as one step of undo.
 void frmImport::settleStep()
 {
@@ -780,11 +810,13 @@ void frmImport::cmdDelete_Click()
 
 void frmImport::cmdOpen_Click()
 {
+    const ReturnToCell returnToCell(this);
     ImportCsv();
 }
 
 void frmImport::cmdSave_Click()
 {
+    const ReturnToCell returnToCell(this);
     ExportCsv();
 }
 
@@ -1085,6 +1117,7 @@ void frmImport::dropEvent(QDropEvent *event)
 
 int frmImport::runDialog(QDialog &dialog)
 {
+    const ReturnToCell returnToCell(this);
     return m_runDialog(dialog);
 }
 

@@ -84,6 +84,7 @@ private:
         Redo
     };
     class Step;
+    class ReturnToCell;
 
     // A pick list, the column it serves and the remembered values it offers; the Item Type
     // list offers a fixed vocabulary instead.

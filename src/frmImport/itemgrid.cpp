@@ -114,10 +114,27 @@ QRect ItemGrid::selectedBlock() const
     return block;
 }
 
+// Qt gives the focus back to the grid only when the editor has it in the active window; while
+// no window is active (a dialog just closed, no window manager) the next key would reach
+// nothing, so the window's own focus is what counts.
 void ItemGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    const QWidget *focus = window()->focusWidget();
+    const bool editorHadFocus = editor && focus && (focus == editor || editor->isAncestorOf(focus));
     QTableView::closeEditor(editor, hint);
+    if (editorHadFocus && !hasFocus())
+        setFocus();
     Q_EMIT EditorClosed();
+}
+
+void ItemGrid::resumeEditing()
+{
+    if (!edit(currentIndex(), EditKeyPressed, nullptr))
+        return;
+    if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(currentIndex()))) {
+        editor->deselect();
+        editor->end(false);
+    }
 }
 
 void ItemGrid::keyPressEvent(QKeyEvent *event)

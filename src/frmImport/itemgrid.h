@@ -32,6 +32,8 @@ public:
     void completeCurrentCell(const QString &word, int typed);
     // Stores and closes the open cell editor, if any, giving the focus back to the grid.
     void closeCellEditor();
+    // Opens the editor on the current cell with the caret after its text.
+    void resumeEditing();
     // The bottom edge of the current row as drawn, in the grid's coordinates; none while the
     // row is not wholly in view or there is no current row.
     std::optional<int> currentRowBottom() const;
