@@ -322,7 +322,14 @@ public:
     ~ReturnToCell()
     {
         ItemGrid *grid = m_window->DataGrid1;
+        // Without a window manager no one activates the window again when a dialog closes,
+        // and Qt keeps sending keys to the hidden dialog's last focus widget. Asking the window
+        // system (activateWindow) is not enough there: Qt must be told at once.
         m_window->activateWindow();
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QApplication::setActiveWindow(m_window);
+        QT_WARNING_POP
         if (m_typingIn.isValid() && m_typingIn == grid->currentIndex() && !grid->isEditing())
             grid->resumeEditing();
         else if (!grid->isAncestorOf(m_window->focusWidget()))
