@@ -43,9 +43,15 @@ private:
     {
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            seen.append(QStringLiteral("file dialog: ") + dialog->windowTitle());
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            edit->setText(m_names.takeFirst());
+            // The dialog may still put the name it offers into the field while it reads the
+            // folder: the name is typed again until it stays for one tick.
+            if (edit->text() != m_names.first()) {
+                edit->setText(m_names.first());
+                return;
+            }
+            m_names.removeFirst();
+            seen.append(QStringLiteral("file dialog: ") + dialog->windowTitle());
             QTest::keyClick(edit, Qt::Key_Return);
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             seen.append(QStringLiteral("message: %1: %2").arg(box->windowTitle(), box->text()));
