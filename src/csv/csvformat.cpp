@@ -163,11 +163,11 @@ public:
             if (character != u'\r' && character != u'\n')
                 continue;
             if (m_partialLine.isEmpty()) {
-                addLine(text.mid(start, i - start));
+                addLine(QStringView(text).sliced(start, i - start));
             } else {
                 m_partialLine.append(QStringView(text).sliced(start, i - start));
-                m_partialLine.squeeze();
-                addLine(std::exchange(m_partialLine, QString()));
+                addLine(m_partialLine);
+                m_partialLine.clear();
             }
             if (character == u'\r') {
                 if (i + 1 == text.size())
@@ -200,17 +200,18 @@ public:
                     line += u',';
                 line += convert(row.fieldView(column));
             }
-            row = ItemRow::fromSeparated(std::move(line), u',');
+            row = ItemRow::fromSeparated(line, u',');
         }
         m_partialLine = convert(m_partialLine);
     }
 
 private:
-    void addLine(QString line)
+    // The row copies the line's text: a line can be a view into a whole chunk.
+    void addLine(QStringView line)
     {
         if (m_rows.size() == m_rows.capacity())
             reserveMore();
-        m_rows.push_back(ItemRow::fromSeparated(std::move(line), u','));
+        m_rows.push_back(ItemRow::fromSeparated(line, u','));
     }
 
     // A large file would copy its rows over and over while they grow one by one, so the rows
