@@ -100,6 +100,9 @@ std::optional<ValueProblem> problemWith(QStringView value)
 {
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
+        // Nearly every character Save meets; the checks below are for the rest.
+        if (character >= 0x20 && character < 0x7F && character != u',')
+            continue;
         if (character == u',')
             return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
         if (character == u'\r' || character == u'\n')
