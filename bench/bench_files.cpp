@@ -6,15 +6,22 @@
 #include "itemgrid.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QScrollBar>
+#include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +59,20 @@ QString itemsFile(int lines)
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write the benchmark file");
     file.write(QStringEncoder("windows-1252").encode(text));
+    return fileName;
+}
+
+// Lines with nothing on them: the rows that cost least in the file and most per byte in memory.
+QString emptyLinesFile(int lines)
+{
+    static QString fileName;
+    if (!fileName.isEmpty())
+        return fileName;
+    fileName = folder().filePath(QStringLiteral("empty-%1.csv").arg(lines));
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark file");
+    file.write(QByteArray(lines, '\n'));
     return fileName;
 }
 
@@ -122,6 +143,154 @@ void scrollToTheEnd(benchmark::State &state)
     }
 }
 
+// What a plain program does with the same file: reads its lines into vectors of std::string cut
+// at the commas, then writes them back and syncs them to the disk as Save does.
+using PlainRows = std::vector<std::vector<std::string>>;
+
+PlainRows plainRead(const std::string &fileName)
+{
+    PlainRows rows;
+    std::ifstream in(fileName, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = line.find(',', start);
+            fields.push_back(line.substr(start, comma - start));
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+bool plainWrite(const PlainRows &rows, const std::string &fileName)
+{
+    const std::string temporary = fileName + ".new";
+    std::FILE *file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    for (const std::vector<std::string> &fields : rows) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0)
+                std::fputc(',', file);
+            std::fwrite(fields[i].data(), 1, fields[i].size(), file);
+        }
+        std::fputs("\r\n", file);
+    }
+    const bool written = std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
+    return std::fclose(file) == 0 && written
+        && std::rename(temporary.c_str(), fileName.c_str()) == 0;
+}
+
+// Open and Save of a million lines through the window, against the plain program in the same
+// run, and their ratio: the time the program takes for what the plain program does.
+void againstPlainProgram(benchmark::State &state)
+{
+    const QString fileName = itemsFile(1'000'000);
+    const QString output = folder().filePath(QStringLiteral("saved.csv"));
+    const std::string plainOutput = folder().filePath(QStringLiteral("plain.csv")).toStdString();
+    double openMs = 0, saveMs = 0, plainReadMs = 0, plainWriteMs = 0;
+    for (auto _ : state) {
+        std::unique_ptr<frmImport> window = openWindow();
+        answerDialogsWith(*window, fileName);
+        QElapsedTimer timer;
+        timer.start();
+        window->cmdOpen_Click();
+        QApplication::processEvents();
+        openMs += double(timer.nsecsElapsed()) / 1e6;
+        answerDialogsWith(*window, output);
+        timer.restart();
+        window->cmdSave_Click();
+        saveMs += double(timer.nsecsElapsed()) / 1e6;
+        window.reset();
+
+        timer.restart();
+        PlainRows rows = plainRead(fileName.toStdString());
+        plainReadMs += double(timer.nsecsElapsed()) / 1e6;
+        timer.restart();
+        if (!plainWrite(rows, plainOutput))
+            state.SkipWithError("the plain program could not write");
+        plainWriteMs += double(timer.nsecsElapsed()) / 1e6;
+        benchmark::DoNotOptimize(rows.data());
+    }
+    const auto runs = double(state.iterations());
+    state.counters["open_ms"] = openMs / runs;
+    state.counters["save_ms"] = saveMs / runs;
+    state.counters["plain_read_ms"] = plainReadMs / runs;
+    state.counters["plain_write_ms"] = plainWriteMs / runs;
+    state.counters["ratio"] = (openMs + saveMs) / (plainReadMs + plainWriteMs);
+    state.counters["goal_ratio"] = 0.8;
+}
+
+// Peak memory is the whole process's, so each measurement runs in a fresh process of this
+// program (see runPeakMemoryChild) that does only that one thing.
+double peakInChild(const QString &what, const QString &fileName)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PANTROVO_BENCH_PEAK"), what);
+    environment.insert(QStringLiteral("PANTROVO_BENCH_FILE"), fileName);
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0)
+        return -1;
+    return child.readAllStandardOutput().trimmed().toDouble();
+}
+
+void peakMemory(benchmark::State &state)
+{
+    const bool empty = state.range(0) != 0;
+    const QString fileName = empty ? emptyLinesFile(10'000'000) : itemsFile(1'000'000);
+    double program = 0, plain = 0;
+    for (auto _ : state) {
+        program = peakInChild(QStringLiteral("open"), fileName);
+        if (!empty)
+            plain = peakInChild(QStringLiteral("plain"), fileName);
+    }
+    if (program < 0 || plain < 0)
+        state.SkipWithError("the measuring process failed");
+    const double fileMiB = double(QFile(fileName).size()) / (1024.0 * 1024.0);
+    state.counters["file_MiB"] = fileMiB;
+    state.counters["peak_RSS_MiB"] = program;
+    if (empty) {
+        state.counters["goal_peak_RSS_MiB"] = 250;
+    } else {
+        state.counters["plain_peak_RSS_MiB"] = plain;
+        state.counters["goal_peak_RSS_MiB"] = 1.5 * fileMiB + 40;
+    }
+}
+
+} // namespace
+
+namespace {
+
+bool runPeakMemoryChild()
+{
+    const QByteArray what = qgetenv("PANTROVO_BENCH_PEAK");
+    if (what.isEmpty())
+        return false;
+    const QString fileName = qEnvironmentVariable("PANTROVO_BENCH_FILE");
+    if (what == "plain") {
+        PlainRows rows = plainRead(fileName.toStdString());
+        benchmark::DoNotOptimize(rows.data());
+    } else {
+        std::unique_ptr<frmImport> window = openWindow();
+        answerDialogsWith(*window, fileName);
+        window->cmdOpen_Click();
+        QApplication::processEvents();
+    }
+    std::printf("%.1f\n", peakResidentMiB());
+    return true;
+}
+
+const bool childTaskSet = (setChildTask(runPeakMemoryChild), true);
+
 } // namespace
 
 BENCHMARK(openFile)
@@ -137,3 +306,6 @@ BENCHMARK(saveFile)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(scrollToTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(againstPlainProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+// 0: a million lines of items; 1: ten million empty lines.
+BENCHMARK(peakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -8,3 +8,8 @@ double peakResidentMiB();
 // Chooses the file that the next file dialog of `window` returns, and answers message boxes.
 class frmImport;
 void answerDialogsWith(frmImport &window, const QString &fileName);
+
+// A benchmark program may do one task in a process of its own (measuring that process's peak
+// memory): main() runs it instead of the benchmarks when it returns true.
+using ChildTask = bool (*)();
+void setChildTask(ChildTask task);

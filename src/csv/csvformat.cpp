@@ -38,6 +38,54 @@ const std::array<char16_t, 128> &upperHalf()
     return characters;
 }
 
+// The code page has one byte for each character, and each byte reads the same wherever it
+// stands, so tables taken from its converter, a byte or a character at a time, do what the
+// converter does at memory speed.
+const std::array<char16_t, 256> &byteCharacters()
+{
+    static const std::array<char16_t, 256> characters = [] {
+        QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
+        std::array<char16_t, 256> result {};
+        for (int byte = 0; byte < 256; ++byte) {
+            const char one = char(byte);
+            const QString decoded = decoder.decode(QByteArrayView(&one, 1));
+            Q_ASSERT(decoded.size() == 1);
+            result[std::size_t(byte)] = decoded.at(0).unicode();
+        }
+        return result;
+    }();
+    return characters;
+}
+
+QString decodeCodePage(QByteArrayView bytes)
+{
+    const auto &characters = byteCharacters();
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        out[i] = QChar(characters[uchar(bytes[i])]);
+    return text;
+}
+
+// The byte of each character below U+0100 that the converter writes as one byte of its own,
+// and -1 for the others, which go through the converter.
+const std::array<short, 256> &characterBytes()
+{
+    static const std::array<short, 256> bytes = [] {
+        QStringEncoder encoder(CodePage, QStringConverter::Flag::Stateless);
+        std::array<short, 256> result {};
+        for (int character = 0; character < 256; ++character) {
+            const QChar one {char16_t(character)};
+            const QByteArray encoded = encoder.encode(QStringView(&one, 1));
+            const bool readsBack = encoded.size() == 1
+                && byteCharacters()[uchar(encoded.at(0))] == char16_t(character);
+            result[std::size_t(character)] = readsBack ? short(uchar(encoded.at(0))) : short(-1);
+        }
+        return result;
+    }();
+    return bytes;
+}
+
 bool isRepresentable(char16_t character)
 {
     if (character < 0x80)
@@ -52,6 +100,9 @@ std::optional<ValueProblem> problemWith(QStringView value)
 {
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
+        // Nearly every character Save meets; the checks below are for the rest.
+        if (character >= 0x20 && character < 0x7F && character != u',')
+            continue;
         if (character == u',')
             return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
         if (character == u'\r' || character == u'\n')
@@ -110,24 +161,62 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
     // never exists whole in memory, once as UTF-16 and again as bytes.
     constexpr int RowsPerSlice = 8192;
     const int rowCount = table.size();
+    const auto &characterByte = characterBytes();
     QStringEncoder encoder(CodePage);
     QString text;
     QByteArray bytes;
+    qsizetype used = 0;
+    const auto makeRoom = [&](qsizetype more) {
+        if (used + more > bytes.size())
+            bytes.resize(std::max(2 * bytes.size(), used + more));
+    };
     for (int first = 0; first < rowCount; first += RowsPerSlice) {
         const int last = std::min(first + RowsPerSlice, rowCount);
-        text.clear();
+        used = 0;
         for (int index = first; index < last; ++index) {
             const ItemRow &row = table.row(index);
+            std::array<QStringView, ColumnCount> fields;
+            qsizetype length = ColumnCount + 1;
             for (const Column column : AllColumns) {
-                if (column != Column::ItemName)
+                fields[std::size_t(position(column))] = row.fieldView(column);
+                length += row.fieldView(column).size();
+            }
+            makeRoom(length);
+            const qsizetype rowStart = used;
+            char *out = bytes.data() + used;
+            bool direct = true;
+            for (int field = 0; field < ColumnCount && direct; ++field) {
+                if (field > 0)
+                    *out++ = ',';
+                for (const QChar character : fields[std::size_t(field)]) {
+                    const char16_t code = character.unicode();
+                    const short byte = code < 256 ? characterByte[code] : short(-1);
+                    if (byte < 0) {
+                        direct = false;
+                        break;
+                    }
+                    *out++ = char(byte);
+                }
+            }
+            if (direct) {
+                *out++ = '\r';
+                *out++ = '\n';
+                used = out - bytes.constData();
+                continue;
+            }
+            // A row with a character beyond the table goes through the converter whole.
+            used = rowStart;
+            text.clear();
+            for (int field = 0; field < ColumnCount; ++field) {
+                if (field > 0)
                     text += u',';
-                text += row.fieldView(column);
+                text += fields[std::size_t(field)];
             }
             text += u"\r\n";
+            makeRoom(encoder.requiredSpace(text.size()));
+            used = encoder.appendToBuffer(bytes.data() + used, text) - bytes.constData();
         }
-        bytes.resize(encoder.requiredSpace(text.size()));
-        const qsizetype size = encoder.appendToBuffer(bytes.data(), text) - bytes.constData();
-        if (!writeAll(device, QByteArrayView(bytes.constData(), size)))
+        if (!writeAll(device, QByteArrayView(bytes.constData(), used)))
             return WriteOutcome::DeviceFailed;
         if (progress && !progress(last, rowCount))
             return WriteOutcome::Cancelled;
@@ -163,11 +252,11 @@ public:
             if (character != u'\r' && character != u'\n')
                 continue;
             if (m_partialLine.isEmpty()) {
-                addLine(text.mid(start, i - start));
+                addLine(QStringView(text).sliced(start, i - start));
             } else {
                 m_partialLine.append(QStringView(text).sliced(start, i - start));
-                m_partialLine.squeeze();
-                addLine(std::exchange(m_partialLine, QString()));
+                addLine(m_partialLine);
+                m_partialLine.clear();
             }
             if (character == u'\r') {
                 if (i + 1 == text.size())
@@ -200,17 +289,18 @@ public:
                     line += u',';
                 line += convert(row.fieldView(column));
             }
-            row = ItemRow::fromSeparated(std::move(line), u',');
+            row = ItemRow::fromSeparated(line, u',');
         }
         m_partialLine = convert(m_partialLine);
     }
 
 private:
-    void addLine(QString line)
+    // The row copies the line's text: a line can be a view into a whole chunk.
+    void addLine(QStringView line)
     {
         if (m_rows.size() == m_rows.capacity())
             reserveMore();
-        m_rows.push_back(ItemRow::fromSeparated(std::move(line), u','));
+        m_rows.push_back(ItemRow::fromSeparated(line, u','));
     }
 
     // A large file would copy its rows over and over while they grow one by one, so the rows
@@ -310,7 +400,9 @@ public:
             // alone.
             return m_decoder.decode(whole.chopped(1)) + QChar(QChar::ReplacementCharacter);
         }
-        if (m_decided || m_encoding != Encoding::Utf8)
+        if (m_encoding == Encoding::Windows1252)
+            return decodeCodePage(whole);
+        if (m_decided)
             return m_decoder.decode(whole);
 
         // Still to be decided: UTF-8 as long as every byte so far is. The check comes before
@@ -329,10 +421,10 @@ public:
         if (m_sawMultiByte) {
             QStringEncoder utf8Encoder(QStringConverter::Utf8, Flags);
             lines.convertAll([&](QStringView text) {
-                return QString(m_decoder.decode(QByteArray(utf8Encoder.encode(text))));
+                return decodeCodePage(QByteArray(utf8Encoder.encode(text)));
             });
         }
-        return m_decoder.decode(bytes);
+        return decodeCodePage(bytes);
     }
 
     // A file of ASCII alone reads the same in both, and counts as Windows-1252.

@@ -1,44 +1,128 @@
 #include "itemrow.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <utility>
 
-ItemRow ItemRow::fromSeparated(QString text, QChar separator)
+// The block's text follows its header in the same allocation, without the separators.
+struct ItemRow::Block
+{
+    std::uint32_t length; // of the text, in UTF-16 code units
+    // Where each field's text ends; the last field ends at the end of the text.
+    std::array<std::uint32_t, ColumnCount - 1> ends;
+    std::uint8_t present;
+
+    char16_t *text() { return reinterpret_cast<char16_t *>(this + 1); }
+    const char16_t *text() const { return reinterpret_cast<const char16_t *>(this + 1); }
+    std::uint32_t begin(int field) const { return field == 0 ? 0 : ends[std::size_t(field - 1)]; }
+    std::uint32_t end(int field) const
+    {
+        return field == ColumnCount - 1 ? length : ends[std::size_t(field)];
+    }
+
+    static Block *create(std::uint32_t length)
+    {
+        void *memory = ::operator new(sizeof(Block) + std::size_t(length) * sizeof(char16_t));
+        auto *block = new (memory) Block;
+        block->length = length;
+        return block;
+    }
+    static void destroy(Block *block)
+    {
+        if (block != nullptr)
+            ::operator delete(block);
+    }
+    Block *copy() const
+    {
+        Block *block = create(length);
+        block->ends = ends;
+        block->present = present;
+        std::memcpy(block->text(), text(), std::size_t(length) * sizeof(char16_t));
+        return block;
+    }
+};
+
+ItemRow::ItemRow(const ItemRow &other)
+    : m_block(other.m_block != nullptr ? other.m_block->copy() : nullptr)
+{
+}
+
+ItemRow::ItemRow(ItemRow &&other) noexcept
+    : m_block(std::exchange(other.m_block, nullptr))
+{
+}
+
+ItemRow &ItemRow::operator=(const ItemRow &other)
+{
+    if (this != &other) {
+        Block *block = other.m_block != nullptr ? other.m_block->copy() : nullptr;
+        Block::destroy(std::exchange(m_block, block));
+    }
+    return *this;
+}
+
+ItemRow &ItemRow::operator=(ItemRow &&other) noexcept
+{
+    if (this != &other)
+        Block::destroy(std::exchange(m_block, std::exchange(other.m_block, nullptr)));
+    return *this;
+}
+
+ItemRow::~ItemRow()
+{
+    Block::destroy(m_block);
+}
+
+std::uint8_t ItemRow::present() const
+{
+    return m_block != nullptr ? m_block->present : 0;
+}
+
+ItemRow ItemRow::fromSeparated(QStringView text, QChar separator)
 {
     ItemRow row;
     if (text.isEmpty())
         return row;
+    // Where each part ends in `text`, and so how much of it the row keeps.
+    std::array<qsizetype, ColumnCount> partEnds {};
+    int parts = 0;
     qsizetype start = 0;
-    for (int field = 0; field < ColumnCount; ++field) {
+    while (parts < ColumnCount) {
         const qsizetype next = text.indexOf(separator, start);
-        row.m_present |= bit(columnAt(field));
-        if (next < 0) {
-            for (int rest = field; rest < ColumnCount; ++rest)
-                row.m_end[std::size_t(rest)] = std::uint32_t(text.size());
+        partEnds[std::size_t(parts++)] = next < 0 ? text.size() : next;
+        if (next < 0)
             break;
-        }
-        if (field == ColumnCount - 1) {
-            text.truncate(next);
-            text.squeeze();
-        }
-        row.m_end[std::size_t(field)] = std::uint32_t(next);
         start = next + 1;
     }
-    row.m_text = std::move(text);
+    const qsizetype kept = partEnds[std::size_t(parts - 1)];
+    Block *block = Block::create(std::uint32_t(kept - (parts - 1)));
+    row.m_block = block;
+    block->present = 0;
+    char16_t *out = block->text();
+    qsizetype from = 0;
+    for (int field = 0; field < ColumnCount; ++field) {
+        if (field < parts) {
+            block->present |= bit(columnAt(field));
+            const qsizetype size = partEnds[std::size_t(field)] - from;
+            std::memcpy(out, text.utf16() + from, std::size_t(size) * sizeof(char16_t));
+            out += size;
+            from = partEnds[std::size_t(field)] + 1;
+        }
+        if (field < ColumnCount - 1)
+            block->ends[std::size_t(field)] = std::uint32_t(out - block->text());
+    }
     return row;
-}
-
-qsizetype ItemRow::begin(int field) const
-{
-    if (field == 0)
-        return 0;
-    return std::min<qsizetype>(end(field - 1) + 1, m_text.size());
 }
 
 QStringView ItemRow::fieldView(Column column) const
 {
+    if (m_block == nullptr)
+        return {};
     const int field = position(column);
-    const qsizetype from = begin(field);
-    return QStringView(m_text).sliced(from, std::max<qsizetype>(end(field) - from, 0));
+    const std::uint32_t from = m_block->begin(field);
+    return {m_block->text() + from, qsizetype(m_block->end(field) - from)};
 }
 
 QString ItemRow::field(Column column) const
@@ -51,30 +135,38 @@ QString ItemRow::field(Column column) const
 
 void ItemRow::setField(Column column, const QString &value)
 {
-    std::array<QString, ColumnCount> fields;
-    for (const Column each : AllColumns)
-        fields[std::size_t(position(each))] = each == column ? value : field(each);
-
-    QString text;
-    qsizetype length = ColumnCount - 1;
-    for (const QString &f : fields)
-        length += f.size();
-    text.reserve(length);
-    m_present = 0;
+    std::array<QStringView, ColumnCount> fields;
+    std::uint8_t present = 0;
+    qsizetype length = 0;
     for (const Column each : AllColumns) {
-        const QString &f = fields[std::size_t(position(each))];
-        if (each != Column::ItemName)
-            text += u',';
-        text += f;
-        m_end[std::size_t(position(each))] = std::uint32_t(text.size());
-        if (!f.isNull())
-            m_present |= bit(each);
+        const bool given = each == column ? !value.isNull() : isPresent(each);
+        if (given)
+            present |= bit(each);
+        QStringView &f = fields[std::size_t(position(each))];
+        f = each == column ? QStringView(value) : fieldView(each);
+        length += f.size();
     }
-    m_text = std::move(text);
+    if (present == 0) {
+        // No field left: the row is an empty line again.
+        Block::destroy(std::exchange(m_block, nullptr));
+        return;
+    }
+    // The fields are views into the old block, which goes only once they are copied.
+    Block *block = Block::create(std::uint32_t(length));
+    block->present = present;
+    char16_t *out = block->text();
+    for (int field = 0; field < ColumnCount; ++field) {
+        const QStringView f = fields[std::size_t(field)];
+        if (!f.isEmpty())
+            std::memcpy(out, f.utf16(), std::size_t(f.size()) * sizeof(char16_t));
+        out += f.size();
+        if (field < ColumnCount - 1)
+            block->ends[std::size_t(field)] = std::uint32_t(out - block->text());
+    }
+    Block::destroy(std::exchange(m_block, block));
 }
 
 bool ItemRow::isBlank() const
 {
-    return std::all_of(AllColumns.begin(), AllColumns.end(),
-        [this](Column column) { return fieldView(column).isEmpty(); });
+    return m_block == nullptr || m_block->length == 0;
 }

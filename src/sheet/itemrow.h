@@ -3,27 +3,33 @@
 #include "column.h"
 
 #include <QString>
+#include <QStringView>
 
-#include <array>
 #include <cstdint>
 
 // One item row: six text fields, each absent or holding a string (possibly empty).
 //
-// A file of a million rows must stay close to the size of its text, so a row keeps all of its
-// fields in one string (one allocation) with the end offset of each field, instead of six
-// separate strings. Field i starts one character after the end of field i - 1: the character
-// in between is a separator whose value does not matter.
+// A file of a million rows must stay close to the size of its text, so a row is one pointer to
+// one block that holds the end offset of each field and then all of its fields' text (one
+// allocation), and a row with every field absent (an empty line) holds no block at all. Field
+// i starts one character after the end of field i - 1: the character in between is a
+// separator, which the block does not keep.
 class ItemRow
 {
 public:
     ItemRow() = default;
+    ItemRow(const ItemRow &other);
+    ItemRow(ItemRow &&other) noexcept;
+    ItemRow &operator=(const ItemRow &other);
+    ItemRow &operator=(ItemRow &&other) noexcept;
+    ~ItemRow();
 
     // Builds a row from text whose fields are separated by `separator`: part i becomes field i,
-    // parts after the sixth are dropped (and their text released), fields without a part stay
-    // absent. Empty text has no parts at all, so every field stays absent.
-    static ItemRow fromSeparated(QString text, QChar separator);
+    // parts after the sixth are dropped, fields without a part stay absent. Empty text has no
+    // parts at all, so every field stays absent.
+    static ItemRow fromSeparated(QStringView text, QChar separator);
 
-    bool isPresent(Column column) const { return (m_present & bit(column)) != 0; }
+    bool isPresent(Column column) const { return (present() & bit(column)) != 0; }
     // A null QString for an absent field, a non-null (possibly empty) one otherwise.
     QString field(Column column) const;
     QStringView fieldView(Column column) const;
@@ -33,14 +39,13 @@ public:
     bool isBlank() const;
 
 private:
+    struct Block;
+
     static constexpr std::uint8_t bit(Column column)
     {
         return std::uint8_t(1u << position(column));
     }
-    qsizetype begin(int field) const;
-    qsizetype end(int field) const { return qsizetype(m_end[std::size_t(field)]); }
+    std::uint8_t present() const;
 
-    QString m_text;
-    std::array<std::uint32_t, ColumnCount> m_end {};
-    std::uint8_t m_present = 0;
+    Block *m_block = nullptr;
 };
