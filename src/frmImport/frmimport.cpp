@@ -359,8 +359,7 @@ void frmImport::settleStep()
 void frmImport::cancelStep()
 {
     std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
-    for (std::size_t i = splices.size(); i-- > 0;)
-        rsItems.swap(splices[i]);
+    rsItems.undo(splices);
     restoreState(m_stepStart);
 }
 

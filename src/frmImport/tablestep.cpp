@@ -12,8 +12,7 @@ TableStep::TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices,
 
 void TableStep::undo()
 {
-    for (std::size_t i = m_splices.size(); i-- > 0;)
-        m_table.swap(m_splices[i]);
+    m_table.undo(m_splices);
     m_restore(m_before);
     m_done = false;
 }
@@ -22,8 +21,7 @@ void TableStep::redo()
 {
     if (m_done)
         return;
-    for (ItemTable::Splice &splice : m_splices)
-        m_table.swap(splice);
+    m_table.redo(m_splices);
     m_restore(m_after);
     m_done = true;
 }

@@ -270,6 +270,18 @@ void ItemTable::swap(Splice &splice)
     splice.rows = std::move(taken);
 }
 
+void ItemTable::undo(std::vector<Splice> &splices)
+{
+    for (std::size_t i = splices.size(); i-- > 0;)
+        swap(splices[i]);
+}
+
+void ItemTable::redo(std::vector<Splice> &splices)
+{
+    for (Splice &splice : splices)
+        swap(splice);
+}
+
 void ItemTable::setCursorState(const CursorState &state)
 {
     m_pending = state.pending;

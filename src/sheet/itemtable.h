@@ -82,8 +82,9 @@ public:
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
     std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
-    // Undoes a splice from the journal, or does it again.
-    void swap(Splice &splice);
+    // Undoes the splices of one step, last first, or does them again, first first.
+    void undo(std::vector<Splice> &splices);
+    void redo(std::vector<Splice> &splices);
     CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
     void setCursorState(const CursorState &state);
 
@@ -109,6 +110,8 @@ Q_SIGNALS:
 private:
     void commit() { m_pending = Pending::None; }
     void record(Splice splice);
+    // Undoes a splice from the journal, or does it again.
+    void swap(Splice &splice);
     void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
 
