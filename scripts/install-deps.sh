@@ -10,8 +10,9 @@
 set -euo pipefail
 
 declare -A groups=(
-    # Compiler, CMake and Ninja, Qt 6 Widgets with Qt Test, moc and rcc: every target builds.
-    [build]="g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev"
+    # Compiler, CMake and Ninja, Qt 6 Widgets with Qt Test, moc and rcc, and the access control
+    # list library that Save copies a file's list with: every target builds.
+    [build]="g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libacl1-dev"
     # make run: a font for the window; with no display, a virtual one and a screenshot of it
     # (scripts/screenshot.sh uses xvfb-run, which needs xauth, xwininfo and ImageMagick's import).
     [run]="fonts-dejavu-core xvfb xauth x11-utils imagemagick"

@@ -1,4 +1,5 @@
 #include "appearance.h"
+#include "csvcommands.h"
 #include "frmimport.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    ItemCsv::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
     parser.process(app);

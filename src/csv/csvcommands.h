@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvformat.h"
+#include "filesystem.h"
 
 #include <QString>
 
@@ -15,35 +16,61 @@ namespace ItemCsv {
 // What stands at a path that is not a regular file.
 enum class FileKind { Folder, Fifo, Socket, CharacterDevice, BlockDevice, Other };
 
+// How a save ended.
+enum class SaveOutcome {
+    // Every byte is on the disk, in the same file (owner, group, permissions, access control
+    // list and other links as they were) or in a new one.
+    Saved,
+    // The file holds the new rows, but the system could not confirm that its new name is on
+    // the disk (`error` says why).
+    SavedUnconfirmed,
+    // Values the file cannot carry (`refused`): nothing was written.
+    Refused,
+    // The name is taken by something that is not a regular file (`kind`): nothing was written.
+    NotAFile,
+    // The file could not be written (`error`, the system's reason): the old file, if any, is as
+    // it was.
+    Failed,
+    // Writing into the file failed (`error`), and so did putting its old contents back: the
+    // file may be damaged, and its old contents are in `backup`.
+    Damaged,
+    // Progress asked to stop: the old file, if any, is as it was.
+    Cancelled,
+};
+
 struct SaveResult
 {
     // How many of the values the file cannot carry a refused save names.
     static constexpr qsizetype ListedProblems = 10;
-    // Values the file cannot carry: nothing was written.
+    SaveOutcome outcome = SaveOutcome::Saved;
     UnwritableValues refused;
-    // The name is taken by something that is not a regular file: nothing was written.
-    std::optional<FileKind> notAFile;
-    // The file could not be written (the system's reason): the old file, if any, is as it was.
+    FileKind kind = FileKind::Other;
     QString error;
-    // Progress asked to stop: the old file, if any, is as it was.
-    bool cancelled = false;
+    QString backup;
     // The first value the file cannot carry, if any.
     std::optional<ValueProblem> problem() const
     {
         return refused.listed.isEmpty() ? std::nullopt : std::optional(refused.listed.first());
     }
-    bool succeeded() const
-    {
-        return refused.count == 0 && !notAFile && error.isEmpty() && !cancelled;
-    }
+    bool succeeded() const { return outcome == SaveOutcome::Saved; }
 };
 
-// Checks every value, commits a pending row (the cursor stays where it is), then writes the
-// whole table to a new file beside `fileName` and puts it in the place of `fileName` only once
-// every byte of it is on the disk. A symbolic link is followed: the file it points to is
-// replaced. A name taken by anything but a regular file (a folder, a FIFO, a device) is
-// refused before anything is opened. Progress counts rows.
-SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &progress = {});
+// Makes a write past the file size limit (`ulimit -f`) fail with "File too large", as a full
+// disk fails, instead of ending the program with every row the user typed. Programs that save
+// call it once at start-up.
+void prepareProcess();
+
+// Checks every value, commits a pending row (the cursor stays where it is), then replaces the
+// contents of `fileName` with the whole table, or creates it. The file stays the same file:
+// where a new file written beside it cannot be given the old one's owner, group, permissions,
+// access control list and extended attributes (or the file has other links, or its name cannot
+// be taken over), the table is written into the file itself, with its old contents kept aside
+// until every byte is on the disk. A file that the user may not write is refused. A symbolic
+// link is followed: the file it points to is saved. A name taken by anything but a regular file
+// (a folder, a FIFO, a device) is refused before anything is opened. Progress counts rows.
+// Every system call goes through `fileSystem`.
+SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &progress = {},
+    FileSystem &fileSystem = FileSystem::system());
 // The same, onto a device that is open for writing.
 SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progress = {});
 
@@ -70,7 +97,7 @@ struct OpenResult
 // Whether a completely blank first row gives way to the file's rows.
 enum class BlankFirstRow { Replace, Keep };
 OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &progress = {},
-    BlankFirstRow firstRow = BlankFirstRow::Replace);
+    BlankFirstRow firstRow = BlankFirstRow::Replace, FileSystem &fileSystem = FileSystem::system());
 // The same, from a device that is open for reading.
 OpenResult openTable(ItemTable &table, QIODevice &device, const Progress &progress = {},
     BlankFirstRow firstRow = BlankFirstRow::Replace);

@@ -224,6 +224,18 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
     return WriteOutcome::Written;
 }
 
+qint64 fileSize(const ItemTable &table)
+{
+    qint64 size = 0;
+    for (int index = 0; index < table.size(); ++index) {
+        const ItemRow &row = table.row(index);
+        size += ColumnCount + 1;
+        for (const Column column : AllColumns)
+            size += row.fieldView(column).size();
+    }
+    return size;
+}
+
 namespace {
 
 // Cuts decoded text into lines and lines into rows, whatever the pieces the text comes in.

@@ -1031,24 +1031,38 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)));
     }
-    if (const std::optional<ItemCsv::ValueProblem> first = saved.problem()) {
+    switch (saved.outcome) {
+    case ItemCsv::SaveOutcome::Saved:
+        showMessage(MessageKind::Information, tr("Exported successfully"));
+        return;
+    case ItemCsv::SaveOutcome::SavedUnconfirmed:
+        showError(tr("\u201C%1\u201D was saved, but the system could not confirm that the change "
+                     "is on the disk: %2")
+                      .arg(fileName, saved.error));
+        return;
+    case ItemCsv::SaveOutcome::Refused: {
         showError(refusedValuesText(saved.refused));
-        DataGrid1->setCurrentIndex(rsItems.index(first->row, position(first->column)));
+        const ItemCsv::ValueProblem first = *saved.problem();
+        DataGrid1->setCurrentIndex(rsItems.index(first.row, position(first.column)));
         DataGrid1->setFocus();
         return;
     }
-    if (saved.notAFile) {
-        showError(notAFileText(true, fileName, *saved.notAFile));
+    case ItemCsv::SaveOutcome::NotAFile:
+        showError(notAFileText(true, fileName, saved.kind));
         return;
-    }
-    // The user cancelled and knows that nothing was saved.
-    if (saved.cancelled)
-        return;
-    if (!saved.error.isEmpty()) {
+    case ItemCsv::SaveOutcome::Failed:
         showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
         return;
+    case ItemCsv::SaveOutcome::Damaged:
+        showError(tr("Could not save \u201C%1\u201D: %2. Putting its old contents back failed "
+                     "too, so the file may be damaged; its old contents are in \u201C%3\u201D. "
+                     "Your rows are still here.")
+                      .arg(fileName, saved.error, saved.backup));
+        return;
+    case ItemCsv::SaveOutcome::Cancelled:
+        // The user cancelled and knows that nothing was saved.
+        return;
     }
-    showMessage(MessageKind::Information, tr("Exported successfully"));
 }
 
 void frmImport::ImportCsv()
