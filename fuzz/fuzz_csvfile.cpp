@@ -25,7 +25,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +37,8 @@ rlimit &unlimitedFileSize()
     static rlimit limit = [] {
         rlimit current {};
         ::getrlimit(RLIMIT_FSIZE, &current);
-        // A write past the limit fails with EFBIG instead of ending the process.
-        std::signal(SIGXFSZ, SIG_IGN);
+        // As the program does at start-up.
+        ItemCsv::prepareProcess();
         return current;
     }();
     return limit;

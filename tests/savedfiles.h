@@ -1,0 +1,17 @@
+#pragma once
+
+#include "csvcommands.h"
+
+#include <QByteArray>
+#include <QString>
+
+// What the tests of Save compare, shared by the tests and the helper program that saves as
+// another user or under a limit.
+
+// "Saved", "Failed: No space left on device", "Damaged: Input/output error": how a save ended,
+// with its reason.
+QString describeSave(const ItemCsv::SaveResult &result);
+
+// Everything that makes a file what it is, apart from its inode: "bytes: ..., length 15, mode
+// 0660, owner 0:100, 1 link, ACL user::rw-,user:daemon:rw-,group::---,mask::rw-,other::---".
+QString describeFile(const QString &fileName);
