@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -802,6 +803,56 @@ private Q_SLOTS:
         QCOMPARE(read.notAFile ? QStringLiteral("not a file") : read.error, result);
         QCOMPARE(describe(table), QStringList {tea});
         QCOMPARE(fileSystem.calls.mid(0, 2), QStringList({"stat", "open nonblocking"}));
+    }
+
+    // What the user reads when a save fails in the file itself and its old contents cannot be
+    // put back, and when the system cannot confirm the new name: never "Exported
+    // successfully", never "the old file is as it was" where it may not be.
+    void saveMessagesSayWhatHappened_data()
+    {
+        // A file with a second link is written in place.
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the old contents could not be put back")
+            << true << "write 2 ENOSPC 10; write 3 EIO"
+            << "Could not save \u201C<file>\u201D: No space left on device. Putting its old "
+               "contents back failed too, so the file may be damaged; its old contents are in "
+               "\u201C<folder>/.pantrovo-backup-*\u201D. Your rows are still here.";
+        QTest::newRow("the folder could not be synced")
+            << false << "sync 2 EIO"
+            << "\u201C<file>\u201D was saved, but the system could not confirm that the change "
+               "is on the disk: Input/output error";
+    }
+    void saveMessagesSayWhatHappened()
+    {
+        QFETCH(bool, linked);
+        QFETCH(QString, script);
+        QFETCH(QString, message);
+        const QString target = path("items.csv");
+        write(target, oldLines);
+        if (linked) {
+            QCOMPARE(::link(QFile::encodeName(target).constData(),
+                         QFile::encodeName(path("other.csv")).constData()),
+                0);
+        }
+        ScriptedFileSystem fileSystem(script);
+        WindowDriver driver;
+        driver.window().setFileSystem(fileSystem);
+        typeARow(driver);
+        driver.fileAnswers = {target};
+
+        driver.click("cmdSave");
+        QStringList messages = driver.messages;
+        if (!messages.isEmpty()) {
+            messages.first()
+                .replace(target, QStringLiteral("<file>"))
+                .replace(m_dir->path(), QStringLiteral("<folder>"))
+                .replace(QRegularExpression(QStringLiteral("backup-[a-z0-9]{8}")),
+                    QStringLiteral("backup-*"));
+        }
+        QCOMPARE(messages, QStringList {QStringLiteral("[Warning] PantrovoImporter: ") + message});
+        QCOMPARE(driver.rows(), QStringList({tea, blankRow}));
     }
 
 private:

@@ -1029,7 +1029,7 @@ void frmImport::ExportCsv()
     {
         std::unique_ptr<QProgressDialog> progress;
         saved = ItemCsv::saveTable(rsItems, fileName,
-            progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)));
+            progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
     }
     switch (saved.outcome) {
     case ItemCsv::SaveOutcome::Saved:
@@ -1084,7 +1084,8 @@ void frmImport::openFiles(const QStringList &fileNames)
             // line of that file is a row like any other for the next.
             read = ItemCsv::openTable(rsItems, fileName,
                 progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)),
-                anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace);
+                anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
+                *m_fileSystem);
         }
         // In each of these cases the table is as it was before this file.
         if (read.notAFile) {

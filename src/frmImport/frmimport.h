@@ -1,6 +1,7 @@
 #pragma once
 
 #include "csvformat.h"
+#include "filesystem.h"
 #include "itemtable.h"
 #include "tablestep.h"
 #include "valuelist.h"
@@ -39,6 +40,9 @@ public:
 
     void setDialogRunner(DialogRunner runner);
     void setProgressWatcher(ProgressWatcher watcher);
+    // The file system that Open and Save go through. Tests give one that fails on demand; by
+    // default it is the real one.
+    void setFileSystem(ItemCsv::FileSystem &fileSystem) { m_fileSystem = &fileSystem; }
 
     const ItemTable &items() const { return rsItems; }
     ItemTable &items() { return rsItems; }
@@ -165,6 +169,7 @@ private:
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;
     ProgressWatcher m_watchProgress;
+    ItemCsv::FileSystem *m_fileSystem = &ItemCsv::FileSystem::system();
     QString m_lastFileName;
     bool m_activated = false;
 };
