@@ -30,7 +30,10 @@ configure: deps
 build: configure
 	cmake --build $(BUILD)
 
-run: build
+# The program alone: a user who only wants the window does not wait for the tests.
+run: configure
+	@[ -e $(PROGRAM) ] || echo "Building the program for the first time: about two minutes on two cores."
+	cmake --build $(BUILD) --target pantrovo-importer
 	scripts/run.sh $(PROGRAM)
 
 test: build
@@ -82,7 +85,8 @@ tidy: deps
 	    -I src/sheet -I src/csv -I src/frmImport -I tests src tests fuzz
 
 # The README's picture of the window.
-screenshot: build
+screenshot: configure
+	cmake --build $(BUILD) --target pantrovo-importer
 	scripts/screenshot.sh $(PROGRAM) docs/screenshot.png
 
 clean:

@@ -33,7 +33,9 @@ int main(int argc, char **argv)
                 return 1;
             }
             const QByteArray bytes = file.readAll();
-            std::printf("%s\n", qPrintable(fileName));
+            // On stderr, which is unbuffered: a check that fails aborts the program, and the
+            // name of the input it failed on must already be out.
+            std::fprintf(stderr, "%s\n", qPrintable(fileName));
             LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
                 std::size_t(bytes.size()));
             ++inputs;
