@@ -429,7 +429,6 @@ public:
         m_encoding = Encoding::Windows1252;
         m_decided = true;
         m_heldBack = 0;
-        m_decoder = QStringDecoder(CodePage, Flags);
         if (m_sawMultiByte) {
             QStringEncoder utf8Encoder(QStringConverter::Utf8, Flags);
             lines.convertAll([&](QStringView text) {
