@@ -435,6 +435,10 @@ private Q_SLOTS:
         // Opening it would wait for a program that writes into it.
         QTest::newRow("a FIFO") << "fifo.csv"
                                 << "It is a named pipe (FIFO), not a file.";
+        // With the most a row holds lowered to eight characters.
+        QTest::newRow("a line longer than a row holds")
+            << "long.csv"
+            << "line 2 is too long to open. No row was added.";
     }
     void openErrorsChangeNothing()
     {
@@ -443,6 +447,8 @@ private Q_SLOTS:
         QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
         write(path("plain.csv"), "old\r\n");
         QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.csv")).constData(), 0666), 0);
+        write(path("long.csv"), "Bread\r\nmuch too long\r\n");
+        const RowLengthLimit limit(target == u"long.csv" ? 8 : ItemRow::maxLength);
         WindowDriver driver;
         driver.type(QStringLiteral("Milk"));
         const QStringList rows = driver.rows();

@@ -71,6 +71,9 @@ struct ReadResult
     bool cancelled = false;
     // The rows did not fit in memory: the rows are dropped.
     bool outOfMemory = false;
+    // The number of a line longer than a row can hold (ItemRow::maxLength), at which the
+    // reading stopped, or 0: the rows are dropped.
+    qint64 tooLongLine = 0;
 };
 
 // Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end

@@ -1093,6 +1093,14 @@ void frmImport::openFiles(const QStringList &fileNames)
                           .arg(fileName));
             return;
         }
+        if (read.tooLongLine != 0) {
+            cancelStep();
+            showError(tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was "
+                         "added.")
+                          .arg(fileName)
+                          .arg(read.tooLongLine));
+            return;
+        }
         anyOpened = true;
         if (!read.error.isEmpty()) {
             showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "

@@ -142,11 +142,10 @@ std::optional<QString> ItemTable::fieldValue(Column column) const
 
 bool ItemTable::setFieldValue(Column column, const QString &value)
 {
-    if (!hasCurrentRow())
+    if (!hasCurrentRow() || !m_rows[std::size_t(m_cursor)].fits(column, value))
         return false;
     recordChangeOf(m_cursor);
-    ItemRow &row = m_rows[std::size_t(m_cursor)];
-    row.setField(column, value);
+    m_rows[std::size_t(m_cursor)].setField(column, value);
     if (m_pending == Pending::None)
         m_pending = Pending::ChangedRow;
     const QModelIndex changed = index(m_cursor, position(column));

@@ -65,6 +65,7 @@ public:
     // the field is absent.
     std::optional<QString> fieldValue(Column column) const;
     // Sets a field of the current row, which becomes pending. A null QString makes it absent.
+    // Fails when there is no current row or the value would make the row too long.
     bool setFieldValue(Column column, const QString &value);
 
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
