@@ -182,6 +182,8 @@ private Q_SLOTS:
         QTest::newRow("Move to a missing row") << noRow << QStringLiteral("Move");
         QTest::newRow("set a field past the row's length") << onB << QStringLiteral("set");
         QTest::newRow("edit a cell past the row's length") << onB << QStringLiteral("setData");
+        QTest::newRow("set a block with a value past its row's length")
+            << onB << QStringLiteral("setBlock");
     }
     void failuresLeaveTheTableUnchanged()
     {
@@ -218,6 +220,14 @@ private Q_SLOTS:
             succeeded = m_table->GetString(1, u",", u"\r\n", u"").has_value();
         else if (operation == u"Move")
             succeeded = m_table->Move(3);
+        else if (operation == u"setBlock") {
+            // The first row fits and would change first: the whole block is refused.
+            const ItemTable::BlockResult result = m_table->setBlock(
+                1, 4, {{QStringLiteral("x")}, {QStringLiteral("xxx"), QStringLiteral("y")}});
+            QCOMPARE(result.outcome, ItemTable::BlockResult::Outcome::TooLong);
+            QCOMPARE(QPoint(result.column, result.row), QPoint(5, 2));
+            succeeded = false;
+        }
         QCOMPARE(succeeded, false);
         QCOMPARE(snapshot(*m_table), before);
         QCOMPARE(m_table->takeJournal().size(), std::size_t(0));

@@ -23,6 +23,7 @@
 #include <QUndoStack>
 
 #include <climits>
+#include <new>
 
 namespace {
 
@@ -381,11 +382,17 @@ void frmImport::restoreState(const WindowState &state)
     cmdDelete->setEnabled(state.deleteEnabled);
 }
 
+// A step that cannot get the memory it needs throws before it changes a row, and before the
+// stack moves its index, so the rows and the history stay as they were.
 void frmImport::undo()
 {
     DataGrid1->closeCellEditor();
     settleStep();
-    m_undoStack->undo();
+    try {
+        m_undoStack->undo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was undone: the rows do not fit in the memory left."));
+    }
     m_stepStart = windowState();
 }
 
@@ -393,7 +400,11 @@ void frmImport::redo()
 {
     DataGrid1->closeCellEditor();
     settleStep();
-    m_undoStack->redo();
+    try {
+        m_undoStack->redo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was redone: the rows do not fit in the memory left."));
+    }
     m_stepStart = windowState();
 }
 
@@ -416,24 +427,51 @@ void frmImport::copyCells()
 
 // Pastes text copied from a spreadsheet from the selection's top left cell on: a line for each
 // row and a Tab between values. The values are stored as they stand, as Open stores a file's.
+// A paste that cannot be stored whole changes nothing: the values are split and every row is
+// built before the first one changes, so it never leaves half a paste behind.
 void frmImport::pasteCells()
 {
-    const QString text = QGuiApplication::clipboard()->text();
     const QRect block = DataGrid1->selectedBlock();
-    if (text.isEmpty() || block.isEmpty())
+    if (block.isEmpty())
         return;
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.split(lineEnd);
-    if (lines.size() > 1 && lines.last().isEmpty())
-        lines.removeLast();
-    QList<QStringList> values;
-    values.reserve(lines.size());
-    for (const QString &line : lines)
-        values.append(line.split(u'\t'));
-    Step step(this);
-    DataGrid1->closeCellEditor();
-    rsItems.setBlock(block.top(), block.left(), values);
-    applyRowEvent(RowEvent::Editing);
+    ItemTable::BlockResult pasted;
+    {
+        QList<QStringList> values;
+        try {
+            const QString text = QGuiApplication::clipboard()->text();
+            if (text.isEmpty())
+                return;
+            static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+            QStringList lines = text.split(lineEnd);
+            if (lines.size() > 1 && lines.last().isEmpty())
+                lines.removeLast();
+            values.reserve(lines.size());
+            for (const QString &line : lines)
+                values.append(line.split(u'\t'));
+        } catch (const std::bad_alloc &) {
+            pasted.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
+        }
+        if (pasted.outcome == ItemTable::BlockResult::Outcome::Set) {
+            Step step(this);
+            DataGrid1->closeCellEditor();
+            pasted = rsItems.setBlock(block.top(), block.left(), values);
+            if (pasted.outcome == ItemTable::BlockResult::Outcome::Set)
+                applyRowEvent(RowEvent::Editing);
+        }
+    }
+    switch (pasted.outcome) {
+    case ItemTable::BlockResult::Outcome::Set:
+        break;
+    case ItemTable::BlockResult::Outcome::OutOfMemory:
+        showError(tr("Nothing was pasted: the rows do not fit in the memory left."));
+        break;
+    case ItemTable::BlockResult::Outcome::TooLong:
+        showError(tr("Nothing was pasted: the value for row %1, column \u201C%2\u201D is too "
+                     "long.")
+                      .arg(pasted.row + 1)
+                      .arg(heading(columnAt(pasted.column))));
+        break;
+    }
 }
 
 // Empties the selected cells, as typing them empty would.
@@ -442,10 +480,21 @@ void frmImport::clearCells()
     const QRect block = DataGrid1->selectedBlock();
     if (block.isEmpty())
         return;
-    Step step(this);
-    rsItems.setBlock(block.top(), block.left(),
-        QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
-    applyRowEvent(RowEvent::Editing);
+    ItemTable::BlockResult cleared;
+    {
+        Step step(this);
+        try {
+            cleared = rsItems.setBlock(block.top(), block.left(),
+                QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
+        } catch (const std::bad_alloc &) {
+            cleared.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
+        }
+        if (cleared.outcome == ItemTable::BlockResult::Outcome::Set)
+            applyRowEvent(RowEvent::Editing);
+    }
+    // Emptying cells never makes a row longer.
+    if (cleared.outcome != ItemTable::BlockResult::Outcome::Set)
+        showError(tr("Nothing was cleared: the rows do not fit in the memory left."));
 }
 
 // The one place where an event of the row commands sets their three buttons.
