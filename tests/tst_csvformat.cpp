@@ -365,6 +365,19 @@ private Q_SLOTS:
         QTest::newRow("emoji") << "Milk 🥛"
                                << "row 1, column 4: character U+1F95B";
         QTest::newRow("Windows-1252 letters are fine") << "Crème brûlée € Œ ™ \"x\"" << QString();
+        QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
+                             << "row 1, column 4: control character U+0000";
+        QTest::newRow("U+001F, the last C0 control") << "a\u001F"
+                                                     << "row 1, column 4: control character U+001F";
+        QTest::newRow("DEL") << "\u007F"
+                             << "row 1, column 4: control character U+007F";
+        QTest::newRow("U+0081, which the unassigned byte 81 reads as")
+            << "\u0081"
+            << "row 1, column 4: control character U+0081";
+        QTest::newRow("U+009F, the last C1 control") << "x\u009F"
+                                                     << "row 1, column 4: control character U+009F";
+        QTest::newRow("Tab is fine") << "a\tb" << QString();
+        QTest::newRow("no-break space after the controls is fine") << "a\u00A0b" << QString();
     }
     void unwritableValues()
     {
@@ -386,6 +399,9 @@ private Q_SLOTS:
                 return QStringLiteral("comma");
             case ItemCsv::ValueFault::LineBreak:
                 return QStringLiteral("line break");
+            case ItemCsv::ValueFault::ControlCharacter:
+                return QStringLiteral("control character U+")
+                    + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
             case ItemCsv::ValueFault::UnrepresentableCharacter:
                 break;
             }

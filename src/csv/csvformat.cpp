@@ -107,6 +107,9 @@ std::optional<ValueProblem> problemWith(QStringView value)
             return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
         if (character == u'\r' || character == u'\n')
             return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
+        // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
+        if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
+            return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
         if (!isRepresentable(character)) {
             // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
             // it stands.

@@ -899,6 +899,12 @@ QString frmImport::askFileName(FileCommand command)
 
 namespace {
 
+// "00E9" for U+00E9: at least four hexadecimal digits, as Unicode names characters.
+QString codePoint(char32_t character)
+{
+    return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
+}
+
 QString valueProblemText(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);
@@ -914,6 +920,12 @@ QString valueProblemText(const ItemCsv::ValueProblem &problem)
                              "contains a line break, which would split the row in two, so the "
                              "handheld would read the file wrongly. Please change that value.")
             .arg(row, column);
+    case ItemCsv::ValueFault::ControlCharacter:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains the control character U+%3, which does not show in the "
+                             "grid and which the handheld may read wrongly. Please change that "
+                             "value.")
+            .arg(row, column, codePoint(problem.character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         break;
     }
@@ -922,8 +934,7 @@ QString valueProblemText(const ItemCsv::ValueProblem &problem)
                          "the character \u201C%3\u201D (U+%4), which the file's character set, "
                          "Windows-1252, cannot hold, so the handheld would read the file "
                          "wrongly. Please change that value.")
-        .arg(row, column, QString::fromUcs4(&character, 1),
-            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
 }
 
 // One line of the list of values that a save refused.
@@ -940,14 +951,17 @@ QString valueProblemLine(const ItemCsv::ValueProblem &problem)
         return frmImport::tr("Row %1, column \u201C%2\u201D: a line break would split the row "
                              "in two.")
             .arg(row, column);
+    case ItemCsv::ValueFault::ControlCharacter:
+        return frmImport::tr("Row %1, column \u201C%2\u201D: the control character U+%3 does "
+                             "not show in the grid.")
+            .arg(row, column, codePoint(problem.character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         break;
     }
     const char32_t character = problem.character;
     return frmImport::tr("Row %1, column \u201C%2\u201D: Windows-1252 cannot hold the character "
                          "\u201C%3\u201D (U+%4).")
-        .arg(row, column, QString::fromUcs4(&character, 1),
-            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
 }
 
 // What the user is told when a save refuses values: one value in a sentence of its own, more
