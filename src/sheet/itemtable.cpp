@@ -257,7 +257,7 @@ void ItemTable::recordChangeOf(int row)
         Splice &last = m_journal.back();
         if (row >= last.at && row < last.at + last.count)
             return;
-        // Rows changed one after another, as a paste changes them, make one splice.
+        // Rows changed one after another make one splice.
         if (last.count == int(last.rows.size()) && row == last.at + last.count) {
             last.rows.push_back(m_rows[std::size_t(row)]);
             ++last.count;
