@@ -191,15 +191,20 @@ QString firstProblem(const ItemTable &table)
                     fault = int(ItemCsv::ValueFault::Comma);
                 else if (character == u'\r' || character == u'\n')
                     fault = int(ItemCsv::ValueFault::LineBreak);
+                // Every control character but Tab: C0, DEL and C1.
+                else if ((character < 0x20 && character != u'\t')
+                    || (character >= 0x7F && character <= 0x9F))
+                    fault = int(ItemCsv::ValueFault::ControlCharacter);
                 else if (!fitsTheCodePage(character))
                     fault = int(ItemCsv::ValueFault::UnrepresentableCharacter);
                 if (fault >= 0) {
+                    const bool named = fault == int(ItemCsv::ValueFault::UnrepresentableCharacter)
+                        || fault == int(ItemCsv::ValueFault::ControlCharacter);
                     return QStringLiteral("%1 %2 %3 %4")
                         .arg(row)
                         .arg(column)
                         .arg(fault)
-                        .arg(fault == int(ItemCsv::ValueFault::UnrepresentableCharacter) ? character
-                                                                                         : 0);
+                        .arg(named ? character : 0);
                 }
             }
         }

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 // How the tests write a row: its six fields joined by "|", an absent field as "<absent>".
 inline const QString absent = QStringLiteral("<absent>");
 inline const QString blankRow
@@ -13,3 +15,20 @@ QString describe(const ItemRow &row);
 QStringList describe(const ItemTable &table);
 // Appends one row for each text written as above, as AddNew and then its fields.
 void fill(ItemTable &table, const QStringList &rows);
+
+// Lowers the most text a row holds while it lives, so that a test reaches the limit with a few
+// characters instead of gigabytes.
+class RowLengthLimit
+{
+public:
+    explicit RowLengthLimit(qsizetype length)
+        : m_before(std::exchange(ItemRow::maxLength, length))
+    {
+    }
+    ~RowLengthLimit() { ItemRow::maxLength = m_before; }
+    RowLengthLimit(const RowLengthLimit &) = delete;
+    RowLengthLimit &operator=(const RowLengthLimit &) = delete;
+
+private:
+    qsizetype m_before;
+};

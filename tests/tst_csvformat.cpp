@@ -102,6 +102,8 @@ QStringList read(const QByteArray &bytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
+    if (result.tooLongLine != 0 && table.size() == 0)
+        return {QStringLiteral("line %1 is too long").arg(result.tooLongLine)};
     if (result.lines != table.size() || !result.succeeded())
         qWarning("line count does not match the rows");
     return describe(table);
@@ -194,23 +196,38 @@ private Q_SLOTS:
     }
 
     // The reader takes the file a megabyte at a time; lines and CR LF pairs that straddle two
-    // pieces must come out whole.
+    // pieces must come out whole. A line longer than a row holds (the limit lowered here) stops
+    // the reading, also while it is still growing across pieces. Guards against the fault
+    // where a line of more than 2^32 characters wrapped the row's lengths and overran it.
     void linesAcrossReadChunks_data()
     {
         QTest::addColumn<int>("firstLineLength");
-        QTest::newRow("CR last in the first chunk, LF first in the next") << (1 << 20) - 1;
-        QTest::newRow("line end first in the next chunk") << (1 << 20);
-        QTest::newRow("line through three chunks") << (1 << 21) + 5;
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("tooLongLine");
+        QTest::newRow("CR last in the first chunk, LF first in the next")
+            << (1 << 20) - 1 << 0 << 0;
+        QTest::newRow("line end first in the next chunk") << (1 << 20) << 0 << 0;
+        QTest::newRow("line through three chunks") << (1 << 21) + 5 << 0 << 0;
+        QTest::newRow("line of the limit's length across two chunks")
+            << (1 << 20) + 5 << (1 << 20) + 5 << 0;
+        QTest::newRow("line through three chunks, past the limit in the second")
+            << (1 << 21) + 5 << (1 << 20) + 5 << 1;
+        QTest::newRow("second line past the limit within its chunk") << 5 << 7 << 2;
     }
     void linesAcrossReadChunks()
     {
         QFETCH(int, firstLineLength);
+        QFETCH(int, limit);
+        QFETCH(int, tooLongLine);
+        const RowLengthLimit rowLimit(limit > 0 ? limit : ItemRow::maxLength);
         const QByteArray longValue(firstLineLength, 'x');
         const QByteArray bytes = longValue + "\r\nnext,row\r\n";
         QCOMPARE(read(bytes),
-            QStringList({QString::fromLatin1(longValue)
-                    + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>"),
-                QStringLiteral("next|row|<absent>|<absent>|<absent>|<absent>")}));
+            tooLongLine != 0
+                ? QStringList {QStringLiteral("line %1 is too long").arg(tooLongLine)}
+                : QStringList({QString::fromLatin1(longValue)
+                        + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>"),
+                    QStringLiteral("next|row|<absent>|<absent>|<absent>|<absent>")}));
     }
 
     // Open reads what spreadsheets export besides the handheld's own Windows-1252: UTF-8 with
@@ -348,6 +365,19 @@ private Q_SLOTS:
         QTest::newRow("emoji") << "Milk 🥛"
                                << "row 1, column 4: character U+1F95B";
         QTest::newRow("Windows-1252 letters are fine") << "Crème brûlée € Œ ™ \"x\"" << QString();
+        QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
+                             << "row 1, column 4: control character U+0000";
+        QTest::newRow("U+001F, the last C0 control") << "a\u001F"
+                                                     << "row 1, column 4: control character U+001F";
+        QTest::newRow("DEL") << "\u007F"
+                             << "row 1, column 4: control character U+007F";
+        QTest::newRow("U+0081, which the unassigned byte 81 reads as")
+            << "\u0081"
+            << "row 1, column 4: control character U+0081";
+        QTest::newRow("U+009F, the last C1 control") << "x\u009F"
+                                                     << "row 1, column 4: control character U+009F";
+        QTest::newRow("Tab is fine") << "a\tb" << QString();
+        QTest::newRow("no-break space after the controls is fine") << "a\u00A0b" << QString();
     }
     void unwritableValues()
     {
@@ -369,6 +399,9 @@ private Q_SLOTS:
                 return QStringLiteral("comma");
             case ItemCsv::ValueFault::LineBreak:
                 return QStringLiteral("line break");
+            case ItemCsv::ValueFault::ControlCharacter:
+                return QStringLiteral("control character U+")
+                    + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
             case ItemCsv::ValueFault::UnrepresentableCharacter:
                 break;
             }

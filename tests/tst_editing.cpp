@@ -1,3 +1,4 @@
+#include "failingallocation.h"
 #include "itemgrid.h"
 #include "windowtest.h"
 
@@ -5,6 +6,9 @@
 #include <QClipboard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
+
+#include <optional>
 
 namespace {
 
@@ -17,6 +21,13 @@ QString snapshot(WindowDriver &driver)
         .arg(driver.window().isAddingRow())
         .arg(cell.row())
         .arg(cell.column());
+}
+
+// Where the undo history stands: "step 2 of 3".
+QString history(WindowDriver &driver)
+{
+    const auto *stack = driver.window().findChild<QUndoStack *>();
+    return QStringLiteral("step %1 of %2").arg(stack->index()).arg(stack->count());
 }
 
 QString named(const char *name)
@@ -75,6 +86,58 @@ private Q_SLOTS:
             clipboard.isEmpty() ? QStringLiteral("Add on, Update off, Delete off")
                                 : QStringLiteral("Add off, Update on, Delete off"));
         QCOMPARE(driver.window().groups().values(), QStringList());
+    }
+
+    // A paste, or the undo of one, that cannot be stored whole changes nothing and says why:
+    // the rows, buttons, cell cursor and undo history stay as they were. Memory runs out for
+    // allocations of `failFrom` bytes and more; without that, a row holds 20 characters at most.
+    // Guards against the fault where running out of memory part-way through a paste ended the
+    // program and lost the typed rows.
+    void pasteThatCannotBeStoredChangesNothing_data()
+    {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("failFrom");
+        QTest::addColumn<QString>("message");
+        const QString many = QStringLiteral("n\n").repeated(1000);
+        QTest::newRow("a value too long for its row, after rows that fit")
+            << "a\tb\nc\n" + QString(21, u'x') + "\nd"
+            << "Milk{Enter}"
+            << "{Ctrl+V}" << 0
+            << "Nothing was pasted: the value for row 4, column \u201CItem Name\u201D is too long.";
+        QTest::newRow("memory runs out for a new row, after rows that fit")
+            << "a\tb\nc\n" + QString(4000, u'x').replace(20, 1, u'\t') << "Milk{Enter}"
+            << "{Ctrl+V}" << 4096 << "Nothing was pasted: the rows do not fit in the memory left.";
+        QTest::newRow("memory runs out for many rows")
+            << many << "Milk{Enter}"
+            << "{Ctrl+V}" << 4096 << "Nothing was pasted: the rows do not fit in the memory left.";
+        QTest::newRow("memory runs out undoing a paste")
+            << many << "Milk{Enter}{Ctrl+V}"
+            << "{Ctrl+Z}" << 4096 << "Nothing was undone: the rows do not fit in the memory left.";
+    }
+    void pasteThatCannotBeStoredChangesNothing()
+    {
+        QFETCH(QString, clipboard);
+        QFETCH(QString, before);
+        QFETCH(QString, change);
+        QFETCH(int, failFrom);
+        QFETCH(QString, message);
+        const RowLengthLimit limit(failFrom == 0 ? 20 : ItemRow::maxLength);
+        WindowDriver driver;
+        QGuiApplication::clipboard()->setText(clipboard);
+        driver.keys(before);
+        const QString start = snapshot(driver);
+        const QString startHistory = history(driver);
+        {
+            std::optional<FailingAllocations> failing;
+            if (failFrom > 0)
+                failing.emplace(std::size_t(failFrom));
+            driver.keys(change);
+        }
+        QCOMPARE(driver.messages, QStringList {"[Warning] PantrovoImporter: " + message});
+        QCOMPARE(snapshot(driver), start);
+        QCOMPARE(history(driver), startHistory);
     }
 
     void copyPutsCellsAsSpreadsheetsDo_data()

@@ -337,24 +337,39 @@ private Q_SLOTS:
             QStringList({named("Milk"), blankRow, "Milk|||Item||", "|||||", blankRow}));
     }
 
-    // A value the handheld would read wrongly stops the save before any file is touched, and
-    // the cell cursor waits on it.
+    // A value the handheld would read wrongly, pasted into a cell, stops the save before any
+    // file is touched, and the cell cursor waits on it.
+    void saveRefusesAValueTheFileCannotCarry_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a comma") << "Smith, and Sons"
+                                 << "contains a comma, which would split it into two fields, so "
+                                    "the handheld would read the file wrongly.";
+        QTest::newRow("a control character")
+            << "Smith\u0007Sons"
+            << "contains the control character U+0007, which does not show in the grid and "
+               "which the handheld may read wrongly.";
+    }
     void saveRefusesAValueTheFileCannotCarry()
     {
+        QFETCH(QString, value);
+        QFETCH(QString, message);
         WindowDriver driver;
         write(path("items.csv"), "old\r\n");
         driver.type(QStringLiteral("Milk"));
         driver.click("cmdUpdate");
-        driver.typeInto(1, 4, QStringLiteral("Smith, and Sons"));
+        driver.clickCell(1, 4);
+        QGuiApplication::clipboard()->setText(value);
+        driver.keys(u"{Ctrl+V}");
         driver.fileAnswers = {path("items.csv"), path("new.csv")};
         driver.click("cmdSave");
         driver.click("cmdSave");
         QCOMPARE(driver.messages,
             QStringList(2,
-                QStringLiteral(
-                    "[Warning] PantrovoImporter: Nothing was saved. The value in row 2, column "
-                    "\u201CStore\u201D contains a comma, which would split it into two fields, "
-                    "so the handheld would read the file wrongly. Please change that value.")));
+                QStringLiteral("[Warning] PantrovoImporter: Nothing was saved. The value in row "
+                               "2, column \u201CStore\u201D %1 Please change that value.")
+                    .arg(message)));
         QCOMPARE(contents(path("items.csv")), QByteArray("old\r\n"));
         QCOMPARE(contents(path("new.csv")), QByteArray("<no file>"));
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(1, 4));
@@ -435,6 +450,10 @@ private Q_SLOTS:
         // Opening it would wait for a program that writes into it.
         QTest::newRow("a FIFO") << "fifo.csv"
                                 << "It is a named pipe (FIFO), not a file.";
+        // With the most a row holds lowered to eight characters.
+        QTest::newRow("a line longer than a row holds")
+            << "long.csv"
+            << "line 2 is too long to open. No row was added.";
     }
     void openErrorsChangeNothing()
     {
@@ -443,6 +462,8 @@ private Q_SLOTS:
         QDir(m_dir->path()).mkdir(QStringLiteral("folder.csv"));
         write(path("plain.csv"), "old\r\n");
         QCOMPARE(::mkfifo(QFile::encodeName(path("fifo.csv")).constData(), 0666), 0);
+        write(path("long.csv"), "Bread\r\nmuch too long\r\n");
+        const RowLengthLimit limit(target == u"long.csv" ? 8 : ItemRow::maxLength);
         WindowDriver driver;
         driver.type(QStringLiteral("Milk"));
         const QStringList rows = driver.rows();

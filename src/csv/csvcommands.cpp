@@ -515,9 +515,10 @@ OpenResult openTable(
     result.error = read.error;
     result.cancelled = read.cancelled;
     result.outOfMemory = read.outOfMemory;
+    result.tooLongLine = read.tooLongLine;
     result.encoding = read.encoding;
     result.lines = qint64(read.rows.size());
-    if (read.cancelled || read.outOfMemory)
+    if (read.cancelled || read.outOfMemory || read.tooLongLine != 0)
         return result;
     try {
         // The file's rows take the place of the blank first row of a fresh sheet; a first row

@@ -86,9 +86,14 @@ struct OpenResult
     // Progress asked to stop, or the rows did not fit in memory: the table is as it was.
     bool cancelled = false;
     bool outOfMemory = false;
+    // The number of a line too long to open, or 0: the table is as it was.
+    qint64 tooLongLine = 0;
     qint64 lines = 0;
     Encoding encoding = Encoding::Windows1252;
-    bool succeeded() const { return opened && error.isEmpty() && !cancelled && !outOfMemory; }
+    bool succeeded() const
+    {
+        return opened && error.isEmpty() && !cancelled && !outOfMemory && tooLongLine == 0;
+    }
 };
 
 // Reads every line of the file and only then changes the table: the file's rows take the place

@@ -107,6 +107,9 @@ std::optional<ValueProblem> problemWith(QStringView value)
             return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
         if (character == u'\r' || character == u'\n')
             return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
+        // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
+        if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
+            return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
         if (!isRepresentable(character)) {
             // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
             // it stands.
@@ -248,12 +251,13 @@ public:
     {
     }
 
+    // Stops at a line too long for a row; the line's number tells which.
     void take(const QString &text, qint64 bytesRead)
     {
         m_bytesRead = bytesRead;
         // A read may give no whole character (half of a UTF-16 one): a CR before it still
         // waits for its LF.
-        if (text.isEmpty())
+        if (text.isEmpty() || m_tooLongLine != 0)
             return;
         qsizetype start = 0;
         if (m_skipLineFeed && text.front() == u'\n')
@@ -264,10 +268,12 @@ public:
             if (character != u'\r' && character != u'\n')
                 continue;
             if (m_partialLine.isEmpty()) {
-                addLine(QStringView(text).sliced(start, i - start));
+                if (!addLine(QStringView(text).sliced(start, i - start)))
+                    return;
             } else {
-                m_partialLine.append(QStringView(text).sliced(start, i - start));
-                addLine(m_partialLine);
+                if (!growPartialLine(QStringView(text).sliced(start, i - start))
+                    || !addLine(m_partialLine))
+                    return;
                 m_partialLine.clear();
             }
             if (character == u'\r') {
@@ -278,13 +284,13 @@ public:
             }
             start = i + 1;
         }
-        m_partialLine += QStringView(text).sliced(start);
+        growPartialLine(QStringView(text).sliced(start));
     }
 
     // Text after the last line end is a line of its own.
     void finish()
     {
-        if (!m_partialLine.isEmpty())
+        if (!m_partialLine.isEmpty() && m_tooLongLine == 0)
             addLine(std::exchange(m_partialLine, QString()));
     }
 
@@ -292,7 +298,9 @@ public:
     // field: commas and line ends are the same bytes in each code page this applies to.
     void convertAll(const std::function<QString(QStringView)> &convert)
     {
-        for (ItemRow &row : m_rows) {
+        // A character of several bytes becomes several characters: a line can grow too long.
+        for (std::size_t index = 0; index < m_rows.size(); ++index) {
+            ItemRow &row = m_rows[index];
             QString line;
             for (const Column column : AllColumns) {
                 if (!row.isPresent(column))
@@ -301,18 +309,44 @@ public:
                     line += u',';
                 line += convert(row.fieldView(column));
             }
-            row = ItemRow::fromSeparated(line, u',');
+            std::optional<ItemRow> converted = ItemRow::fromSeparated(line, u',');
+            if (!converted) {
+                m_tooLongLine = qint64(index) + 1;
+                return;
+            }
+            row = std::move(*converted);
         }
         m_partialLine = convert(m_partialLine);
     }
 
+    // The number of the first line too long for a row, or 0.
+    qint64 tooLongLine() const { return m_tooLongLine; }
+
 private:
     // The row copies the line's text: a line can be a view into a whole chunk.
-    void addLine(QStringView line)
+    bool addLine(QStringView line)
     {
+        std::optional<ItemRow> row = ItemRow::fromSeparated(line, u',');
+        if (!row) {
+            m_tooLongLine = qint64(m_rows.size()) + 1;
+            return false;
+        }
         if (m_rows.size() == m_rows.capacity())
             reserveMore();
-        m_rows.push_back(ItemRow::fromSeparated(line, u','));
+        m_rows.push_back(std::move(*row));
+        return true;
+    }
+
+    // A line that never ends would otherwise grow until memory runs out, or past what a row
+    // can hold.
+    bool growPartialLine(QStringView more)
+    {
+        if (m_partialLine.size() + more.size() > ItemRow::maxLength) {
+            m_tooLongLine = qint64(m_rows.size()) + 1;
+            return false;
+        }
+        m_partialLine += more;
+        return true;
     }
 
     // A large file would copy its rows over and over while they grow one by one, so the rows
@@ -340,6 +374,7 @@ private:
     QString m_partialLine;
     qint64 m_deviceSize;
     qint64 m_bytesRead = 0;
+    qint64 m_tooLongLine = 0;
     bool m_skipLineFeed = false; // the text before ended with the CR of a CR LF
 };
 
@@ -501,7 +536,7 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
             first = false;
             bytesRead += read;
             lines.take(decoder.decode(bytes, read == 0, lines), bytesRead);
-            if (read == 0)
+            if (read == 0 || lines.tooLongLine() != 0)
                 break;
             // The held-back bytes move to the front of the next chunk.
             std::memmove(chunk - decoder.heldBack(), chunk + read - decoder.heldBack(),
@@ -515,6 +550,9 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
         if (result.error.isEmpty() && !result.cancelled)
             lines.finish();
         result.encoding = decoder.encoding();
+        result.tooLongLine = lines.tooLongLine();
+        if (result.tooLongLine != 0)
+            std::vector<ItemRow>().swap(result.rows);
     } catch (const std::bad_alloc &) {
         std::vector<ItemRow>().swap(result.rows);
         result.outOfMemory = true;

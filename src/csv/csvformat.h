@@ -23,6 +23,9 @@ enum class ValueFault {
     Comma, // would split the value into two fields
     LineBreak, // would split the row in two
     UnrepresentableCharacter, // Windows-1252 has no such character
+    // A control character other than Tab: invisible in the grid, and what the handheld makes
+    // of it is unknown.
+    ControlCharacter,
 };
 
 // A value that this format cannot carry.
@@ -31,7 +34,8 @@ struct ValueProblem
     int row = 0; // 0-based
     Column column = Column::ItemName;
     ValueFault fault = ValueFault::Comma;
-    // The first character that Windows-1252 cannot hold, for UnrepresentableCharacter.
+    // The first character that Windows-1252 cannot hold, for UnrepresentableCharacter, or the
+    // control character, for ControlCharacter.
     char32_t character = 0;
 };
 
@@ -74,6 +78,9 @@ struct ReadResult
     bool cancelled = false;
     // The rows did not fit in memory: the rows are dropped.
     bool outOfMemory = false;
+    // The number of a line longer than a row can hold (ItemRow::maxLength), at which the
+    // reading stopped, or 0: the rows are dropped.
+    qint64 tooLongLine = 0;
 };
 
 // Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end

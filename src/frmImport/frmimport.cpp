@@ -23,6 +23,7 @@
 #include <QUndoStack>
 
 #include <climits>
+#include <new>
 
 namespace {
 
@@ -381,11 +382,17 @@ void frmImport::restoreState(const WindowState &state)
     cmdDelete->setEnabled(state.deleteEnabled);
 }
 
+// A step that cannot get the memory it needs throws before it changes a row, and before the
+// stack moves its index, so the rows and the history stay as they were.
 void frmImport::undo()
 {
     DataGrid1->closeCellEditor();
     settleStep();
-    m_undoStack->undo();
+    try {
+        m_undoStack->undo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was undone: the rows do not fit in the memory left."));
+    }
     m_stepStart = windowState();
 }
 
@@ -393,7 +400,11 @@ void frmImport::redo()
 {
     DataGrid1->closeCellEditor();
     settleStep();
-    m_undoStack->redo();
+    try {
+        m_undoStack->redo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was redone: the rows do not fit in the memory left."));
+    }
     m_stepStart = windowState();
 }
 
@@ -416,24 +427,51 @@ void frmImport::copyCells()
 
 // Pastes text copied from a spreadsheet from the selection's top left cell on: a line for each
 // row and a Tab between values. The values are stored as they stand, as Open stores a file's.
+// A paste that cannot be stored whole changes nothing: the values are split and every row is
+// built before the first one changes, so it never leaves half a paste behind.
 void frmImport::pasteCells()
 {
-    const QString text = QGuiApplication::clipboard()->text();
     const QRect block = DataGrid1->selectedBlock();
-    if (text.isEmpty() || block.isEmpty())
+    if (block.isEmpty())
         return;
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.split(lineEnd);
-    if (lines.size() > 1 && lines.last().isEmpty())
-        lines.removeLast();
-    QList<QStringList> values;
-    values.reserve(lines.size());
-    for (const QString &line : lines)
-        values.append(line.split(u'\t'));
-    Step step(this);
-    DataGrid1->closeCellEditor();
-    rsItems.setBlock(block.top(), block.left(), values);
-    applyRowEvent(RowEvent::Editing);
+    ItemTable::BlockResult pasted;
+    {
+        QList<QStringList> values;
+        try {
+            const QString text = QGuiApplication::clipboard()->text();
+            if (text.isEmpty())
+                return;
+            static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+            QStringList lines = text.split(lineEnd);
+            if (lines.size() > 1 && lines.last().isEmpty())
+                lines.removeLast();
+            values.reserve(lines.size());
+            for (const QString &line : lines)
+                values.append(line.split(u'\t'));
+        } catch (const std::bad_alloc &) {
+            pasted.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
+        }
+        if (pasted.outcome == ItemTable::BlockResult::Outcome::Set) {
+            Step step(this);
+            DataGrid1->closeCellEditor();
+            pasted = rsItems.setBlock(block.top(), block.left(), values);
+            if (pasted.outcome == ItemTable::BlockResult::Outcome::Set)
+                applyRowEvent(RowEvent::Editing);
+        }
+    }
+    switch (pasted.outcome) {
+    case ItemTable::BlockResult::Outcome::Set:
+        break;
+    case ItemTable::BlockResult::Outcome::OutOfMemory:
+        showError(tr("Nothing was pasted: the rows do not fit in the memory left."));
+        break;
+    case ItemTable::BlockResult::Outcome::TooLong:
+        showError(tr("Nothing was pasted: the value for row %1, column \u201C%2\u201D is too "
+                     "long.")
+                      .arg(pasted.row + 1)
+                      .arg(heading(columnAt(pasted.column))));
+        break;
+    }
 }
 
 // Empties the selected cells, as typing them empty would.
@@ -442,10 +480,21 @@ void frmImport::clearCells()
     const QRect block = DataGrid1->selectedBlock();
     if (block.isEmpty())
         return;
-    Step step(this);
-    rsItems.setBlock(block.top(), block.left(),
-        QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
-    applyRowEvent(RowEvent::Editing);
+    ItemTable::BlockResult cleared;
+    {
+        Step step(this);
+        try {
+            cleared = rsItems.setBlock(block.top(), block.left(),
+                QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
+        } catch (const std::bad_alloc &) {
+            cleared.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
+        }
+        if (cleared.outcome == ItemTable::BlockResult::Outcome::Set)
+            applyRowEvent(RowEvent::Editing);
+    }
+    // Emptying cells never makes a row longer.
+    if (cleared.outcome != ItemTable::BlockResult::Outcome::Set)
+        showError(tr("Nothing was cleared: the rows do not fit in the memory left."));
 }
 
 // The one place where an event of the row commands sets their three buttons.
@@ -850,6 +899,12 @@ QString frmImport::askFileName(FileCommand command)
 
 namespace {
 
+// "00E9" for U+00E9: at least four hexadecimal digits, as Unicode names characters.
+QString codePoint(char32_t character)
+{
+    return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
+}
+
 QString valueProblemText(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);
@@ -865,6 +920,12 @@ QString valueProblemText(const ItemCsv::ValueProblem &problem)
                              "contains a line break, which would split the row in two, so the "
                              "handheld would read the file wrongly. Please change that value.")
             .arg(row, column);
+    case ItemCsv::ValueFault::ControlCharacter:
+        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                             "contains the control character U+%3, which does not show in the "
+                             "grid and which the handheld may read wrongly. Please change that "
+                             "value.")
+            .arg(row, column, codePoint(problem.character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         break;
     }
@@ -873,8 +934,7 @@ QString valueProblemText(const ItemCsv::ValueProblem &problem)
                          "the character \u201C%3\u201D (U+%4), which the file's character set, "
                          "Windows-1252, cannot hold, so the handheld would read the file "
                          "wrongly. Please change that value.")
-        .arg(row, column, QString::fromUcs4(&character, 1),
-            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
 }
 
 // One line of the list of values that a save refused.
@@ -891,14 +951,17 @@ QString valueProblemLine(const ItemCsv::ValueProblem &problem)
         return frmImport::tr("Row %1, column \u201C%2\u201D: a line break would split the row "
                              "in two.")
             .arg(row, column);
+    case ItemCsv::ValueFault::ControlCharacter:
+        return frmImport::tr("Row %1, column \u201C%2\u201D: the control character U+%3 does "
+                             "not show in the grid.")
+            .arg(row, column, codePoint(problem.character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         break;
     }
     const char32_t character = problem.character;
     return frmImport::tr("Row %1, column \u201C%2\u201D: Windows-1252 cannot hold the character "
                          "\u201C%3\u201D (U+%4).")
-        .arg(row, column, QString::fromUcs4(&character, 1),
-            QString::number(uint(character), 16).toUpper().rightJustified(4, u'0'));
+        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
 }
 
 // What the user is told when a save refuses values: one value in a sentence of its own, more
@@ -1106,6 +1169,14 @@ void frmImport::openFiles(const QStringList &fileNames)
             showError(tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. "
                          "No row was added.")
                           .arg(fileName));
+            return;
+        }
+        if (read.tooLongLine != 0) {
+            cancelStep();
+            showError(tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was "
+                         "added.")
+                          .arg(fileName)
+                          .arg(read.tooLongLine));
             return;
         }
         anyOpened = true;

@@ -80,11 +80,13 @@ std::uint8_t ItemRow::present() const
     return m_block != nullptr ? m_block->present : 0;
 }
 
-ItemRow ItemRow::fromSeparated(QStringView text, QChar separator)
+std::optional<ItemRow> ItemRow::fromSeparated(QStringView text, QChar separator)
 {
     ItemRow row;
     if (text.isEmpty())
         return row;
+    if (text.size() > maxLength)
+        return std::nullopt;
     // Where each part ends in `text`, and so how much of it the row keeps.
     std::array<qsizetype, ColumnCount> partEnds {};
     int parts = 0;
@@ -133,8 +135,16 @@ QString ItemRow::field(Column column) const
     return view.isEmpty() ? QStringLiteral("") : view.toString();
 }
 
-void ItemRow::setField(Column column, const QString &value)
+bool ItemRow::fits(Column column, QStringView value) const
 {
+    const qsizetype length = m_block != nullptr ? qsizetype(m_block->length) : 0;
+    return value.size() <= maxLength - (length - fieldView(column).size());
+}
+
+bool ItemRow::setField(Column column, const QString &value)
+{
+    if (!fits(column, value))
+        return false;
     std::array<QStringView, ColumnCount> fields;
     std::uint8_t present = 0;
     qsizetype length = 0;
@@ -149,7 +159,7 @@ void ItemRow::setField(Column column, const QString &value)
     if (present == 0) {
         // No field left: the row is an empty line again.
         Block::destroy(std::exchange(m_block, nullptr));
-        return;
+        return true;
     }
     // The fields are views into the old block, which goes only once they are copied.
     Block *block = Block::create(std::uint32_t(length));
@@ -164,6 +174,7 @@ void ItemRow::setField(Column column, const QString &value)
             block->ends[std::size_t(field)] = std::uint32_t(out - block->text());
     }
     Block::destroy(std::exchange(m_block, block));
+    return true;
 }
 
 bool ItemRow::isBlank() const

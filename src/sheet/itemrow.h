@@ -6,6 +6,8 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 
 // One item row: six text fields, each absent or holding a string (possibly empty).
 //
@@ -17,6 +19,11 @@
 class ItemRow
 {
 public:
+    // The most text a row holds, in UTF-16 code units of all its fields together: the block
+    // keeps its lengths in 32 bits. Tests lower it to reach the limit without gigabytes of
+    // text.
+    static inline qsizetype maxLength = std::numeric_limits<std::uint32_t>::max();
+
     ItemRow() = default;
     ItemRow(const ItemRow &other);
     ItemRow(ItemRow &&other) noexcept;
@@ -26,14 +33,17 @@ public:
 
     // Builds a row from text whose fields are separated by `separator`: part i becomes field i,
     // parts after the sixth are dropped, fields without a part stay absent. Empty text has no
-    // parts at all, so every field stays absent.
-    static ItemRow fromSeparated(QStringView text, QChar separator);
+    // parts at all, so every field stays absent. Text longer than maxLength gives no row.
+    static std::optional<ItemRow> fromSeparated(QStringView text, QChar separator);
 
     bool isPresent(Column column) const { return (present() & bit(column)) != 0; }
     // A null QString for an absent field, a non-null (possibly empty) one otherwise.
     QString field(Column column) const;
     QStringView fieldView(Column column) const;
-    void setField(Column column, const QString &value);
+    // Whether the row stays within maxLength with `value` in place of the field.
+    bool fits(Column column, QStringView value) const;
+    // Fails, and leaves the row as it was, when the row would not fit.
+    bool setField(Column column, const QString &value);
 
     // True when no field holds any text: all absent or empty.
     bool isBlank() const;

@@ -1,5 +1,9 @@
 #include "itemtable.h"
 
+#include <algorithm>
+#include <iterator>
+#include <new>
+
 ItemTable::ItemTable(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -142,11 +146,10 @@ std::optional<QString> ItemTable::fieldValue(Column column) const
 
 bool ItemTable::setFieldValue(Column column, const QString &value)
 {
-    if (!hasCurrentRow())
+    if (!hasCurrentRow() || !m_rows[std::size_t(m_cursor)].fits(column, value))
         return false;
     recordChangeOf(m_cursor);
-    ItemRow &row = m_rows[std::size_t(m_cursor)];
-    row.setField(column, value);
+    m_rows[std::size_t(m_cursor)].setField(column, value);
     if (m_pending == Pending::None)
         m_pending = Pending::ChangedRow;
     const QModelIndex changed = index(m_cursor, position(column));
@@ -184,35 +187,58 @@ void ItemTable::appendRows(std::vector<ItemRow> &&rows)
     placeCursor(size() - 1);
 }
 
-void ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
+ItemTable::BlockResult ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
 {
+    using Outcome = BlockResult::Outcome;
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || lines.isEmpty())
-        return;
+        return {};
     const int existing = std::min(int(lines.size()), size() - row);
-    const auto fill = [column](ItemRow &itemRow, const QStringList &values) {
-        for (int i = 0; i < values.size() && column + i < ColumnCount; ++i)
-            itemRow.setField(columnAt(column + i), values[i]);
-    };
-    for (int i = 0; i < existing; ++i) {
-        recordChangeOf(row + i);
-        fill(m_rows[std::size_t(row) + std::size_t(i)], lines[i]);
+    const int added = int(lines.size()) - existing;
+    // The rows as they will be: copies of the existing rows that change, then the new rows.
+    std::vector<ItemRow> rows;
+    try {
+        rows.reserve(std::size_t(lines.size()));
+        for (int i = 0; i < lines.size(); ++i) {
+            ItemRow &itemRow = i < existing
+                ? rows.emplace_back(m_rows[std::size_t(row) + std::size_t(i)])
+                : rows.emplace_back();
+            const QStringList &values = lines[i];
+            for (int j = 0; j < values.size() && column + j < ColumnCount; ++j) {
+                if (!itemRow.setField(columnAt(column + j), values[j]))
+                    return {Outcome::TooLong, row + i, column + j};
+            }
+        }
+        m_rows.reserve(m_rows.size() + std::size_t(added));
+        if (m_journaling)
+            m_journal.reserve(m_journal.size() + 2);
+    } catch (const std::bad_alloc &) {
+        return {Outcome::OutOfMemory};
     }
+
+    // Nothing below allocates: the rows only move.
     if (existing > 0) {
+        const auto first = m_rows.begin() + row;
+        std::swap_ranges(first, first + existing, rows.begin());
         Q_EMIT dataChanged(index(row, column), index(row + existing - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
         if (m_cursor >= row && m_cursor < row + existing && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
-    if (existing < lines.size()) {
-        const int first = size();
-        const int added = int(lines.size()) - existing;
-        beginInsertRows({}, first, first + added - 1);
-        m_rows.reserve(m_rows.size() + std::size_t(added));
-        for (int i = existing; i < lines.size(); ++i)
-            fill(m_rows.emplace_back(), lines[i]);
+    const int end = size();
+    if (added > 0) {
+        beginInsertRows({}, end, end + added - 1);
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin() + existing),
+            std::make_move_iterator(rows.end()));
         endInsertRows();
-        record({first, added, {}});
     }
+    // The journal keeps the changed rows as they were, which the front of `rows` now holds.
+    if (existing > 0) {
+        rows.erase(rows.begin() + existing, rows.end());
+        record({row, existing, std::move(rows)});
+    }
+    if (added > 0)
+        record({end, added, {}});
+    return {};
 }
 
 void ItemTable::record(Splice splice)
@@ -231,7 +257,7 @@ void ItemTable::recordChangeOf(int row)
         Splice &last = m_journal.back();
         if (row >= last.at && row < last.at + last.count)
             return;
-        // Rows changed one after another, as a paste changes them, make one splice.
+        // Rows changed one after another make one splice.
         if (last.count == int(last.rows.size()) && row == last.at + last.count) {
             last.rows.push_back(m_rows[std::size_t(row)]);
             ++last.count;
@@ -241,7 +267,26 @@ void ItemTable::recordChangeOf(int row)
     m_journal.push_back({row, 1, {m_rows[std::size_t(row)]}});
 }
 
-void ItemTable::swap(Splice &splice)
+// Everything the splices need is allocated before the first of them moves a row, so that
+// running out of memory leaves the table as it was and the step still whole.
+void ItemTable::swapAll(std::vector<Splice> &splices, bool backwards)
+{
+    std::vector<std::vector<ItemRow>> taken(splices.size());
+    std::size_t rows = m_rows.size();
+    std::size_t most = rows;
+    for (std::size_t i = 0; i < splices.size(); ++i) {
+        const Splice &splice = splices[backwards ? splices.size() - 1 - i : i];
+        if (splice.count != int(splice.rows.size()))
+            taken[i].reserve(std::size_t(splice.count));
+        rows = rows - std::size_t(splice.count) + splice.rows.size();
+        most = std::max(most, rows);
+    }
+    m_rows.reserve(most);
+    for (std::size_t i = 0; i < splices.size(); ++i)
+        swap(splices[backwards ? splices.size() - 1 - i : i], taken[i]);
+}
+
+void ItemTable::swap(Splice &splice, std::vector<ItemRow> &taken)
 {
     const auto at = m_rows.begin() + splice.at;
     if (splice.count == int(splice.rows.size())) {
@@ -253,8 +298,8 @@ void ItemTable::swap(Splice &splice)
         }
         return;
     }
-    std::vector<ItemRow> taken(
-        std::make_move_iterator(at), std::make_move_iterator(at + splice.count));
+    taken.insert(
+        taken.end(), std::make_move_iterator(at), std::make_move_iterator(at + splice.count));
     if (splice.count > 0) {
         beginRemoveRows({}, splice.at, splice.at + splice.count - 1);
         m_rows.erase(at, at + splice.count);
@@ -272,14 +317,12 @@ void ItemTable::swap(Splice &splice)
 
 void ItemTable::undo(std::vector<Splice> &splices)
 {
-    for (std::size_t i = splices.size(); i-- > 0;)
-        swap(splices[i]);
+    swapAll(splices, true);
 }
 
 void ItemTable::redo(std::vector<Splice> &splices)
 {
-    for (Splice &splice : splices)
-        swap(splice);
+    swapAll(splices, false);
 }
 
 void ItemTable::setCursorState(const CursorState &state)

@@ -65,6 +65,7 @@ public:
     // the field is absent.
     std::optional<QString> fieldValue(Column column) const;
     // Sets a field of the current row, which becomes pending. A null QString makes it absent.
+    // Fails when there is no current row or the value would make the row too long.
     bool setFieldValue(Column column, const QString &value);
 
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
@@ -74,15 +75,27 @@ public:
     // The same; an empty table takes over the vector itself instead of a copy of its rows.
     void appendRows(std::vector<ItemRow> &&rows);
 
+    // What setBlock did.
+    struct BlockResult
+    {
+        enum class Outcome { Set, TooLong, OutOfMemory };
+        Outcome outcome = Outcome::Set;
+        // For TooLong, the first cell whose value would make its row longer than a row holds.
+        int row = 0;
+        int column = 0;
+    };
     // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
     // values past the last column are dropped and rows are appended at the end as needed, in
-    // one batch. The current row, if it changed, becomes pending; the cursor stays.
-    void setBlock(int row, int column, const QList<QStringList> &lines);
+    // one batch. The current row, if it changed, becomes pending; the cursor stays. Every row
+    // it stores is built before the first one changes, so a value too long for its row, or
+    // memory running out, changes nothing.
+    BlockResult setBlock(int row, int column, const QList<QStringList> &lines);
 
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
     std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
-    // Undoes the splices of one step, last first, or does them again, first first.
+    // Undoes the splices of one step, last first, or does them again, first first. Running out
+    // of memory throws std::bad_alloc before any row moves.
     void undo(std::vector<Splice> &splices);
     void redo(std::vector<Splice> &splices);
     CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
@@ -110,8 +123,11 @@ Q_SIGNALS:
 private:
     void commit() { m_pending = Pending::None; }
     void record(Splice splice);
-    // Undoes a splice from the journal, or does it again.
-    void swap(Splice &splice);
+    // Undoes splices from the journal, or does them again, last first when `backwards`.
+    void swapAll(std::vector<Splice> &splices, bool backwards);
+    // Undoes one splice, or does it again, in the room that swapAll made for it: the table has
+    // room for the rows it puts in and `taken`, empty, for those it takes out.
+    void swap(Splice &splice, std::vector<ItemRow> &taken);
     void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
 
