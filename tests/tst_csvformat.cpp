@@ -102,7 +102,7 @@ QStringList read(const QByteArray &bytes)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
-    if (result.tooLongLine != 0 && table.size() == 0)
+    if (result.outcome == ItemCsv::OpenOutcome::LineTooLong && table.size() == 0)
         return {QStringLiteral("line %1 is too long").arg(result.tooLongLine)};
     if (result.lines != table.size() || !result.succeeded())
         qWarning("line count does not match the rows");
@@ -333,7 +333,7 @@ private Q_SLOTS:
         ClaimingDevice device(QByteArray("a,b\r\n").repeated(1000), 5000, true);
         device.open(QIODevice::ReadOnly);
         const ItemCsv::OpenResult result = ItemCsv::openTable(table, device);
-        QCOMPARE(result.outOfMemory, true);
+        QCOMPARE(result.outcome, ItemCsv::OpenOutcome::OutOfMemory);
         QCOMPARE(describe(table), before);
         QCOMPARE(table.currentRow(), 1);
         QCOMPARE(table.isPending(), true);

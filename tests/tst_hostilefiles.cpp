@@ -817,7 +817,9 @@ private Q_SLOTS:
         ScriptedFileSystem fileSystem(script);
         const ItemCsv::OpenResult read = ItemCsv::openTable(
             table, path("items.csv"), {}, ItemCsv::BlankFirstRow::Replace, fileSystem);
-        QCOMPARE(read.notAFile ? QStringLiteral("not a file") : read.error, result);
+        QCOMPARE(read.outcome == ItemCsv::OpenOutcome::NotAFile ? QStringLiteral("not a file")
+                                                                : read.error,
+            result);
         QCOMPARE(describe(table), QStringList {tea});
         QCOMPARE(fileSystem.calls.mid(0, 2), QStringList({"stat", "open nonblocking"}));
     }

@@ -513,13 +513,25 @@ OpenResult openTable(
     ReadResult read = readFile(device, progress);
     OpenResult result;
     result.error = read.error;
-    result.cancelled = read.cancelled;
-    result.outOfMemory = read.outOfMemory;
     result.tooLongLine = read.tooLongLine;
     result.encoding = read.encoding;
     result.lines = qint64(read.rows.size());
-    if (read.cancelled || read.outOfMemory || read.tooLongLine != 0)
+    switch (read.outcome) {
+    case ReadOutcome::Read:
+        break;
+    case ReadOutcome::Failed:
+        result.outcome = OpenOutcome::ReadStopped;
+        break;
+    case ReadOutcome::Cancelled:
+        result.outcome = OpenOutcome::Cancelled;
         return result;
+    case ReadOutcome::OutOfMemory:
+        result.outcome = OpenOutcome::OutOfMemory;
+        return result;
+    case ReadOutcome::LineTooLong:
+        result.outcome = OpenOutcome::LineTooLong;
+        return result;
+    }
     try {
         // The file's rows take the place of the blank first row of a fresh sheet; a first row
         // that holds any text is the user's and stays.
@@ -528,7 +540,7 @@ OpenResult openTable(
             table.Delete();
         table.appendRows(std::move(read.rows));
     } catch (const std::bad_alloc &) {
-        result.outOfMemory = true;
+        result.outcome = OpenOutcome::OutOfMemory;
     }
     return result;
 }
@@ -537,6 +549,16 @@ OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &
     BlankFirstRow firstRow, FileSystem &fileSystem)
 {
     OpenResult result;
+    const auto cannotOpen = [&result](int error) {
+        result.outcome = OpenOutcome::CannotOpen;
+        result.error = systemError(error);
+        return result;
+    };
+    const auto notAFile = [&result](FileKind kind) {
+        result.outcome = OpenOutcome::NotAFile;
+        result.kind = kind;
+        return result;
+    };
     const QByteArray name = QFile::encodeName(fileName);
     // Only regular files are read, and nothing else is even opened: opening a FIFO waits for a
     // writer, and opening some devices has effects of its own.
@@ -544,35 +566,23 @@ OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &
     {
     };
     if (fileSystem.stat(name.constData(), &named) == 0) {
-        result.notAFile = kindOf(named.st_mode);
-        if (result.notAFile) {
-            result.opened = false;
-            return result;
-        }
+        if (const std::optional<FileKind> kind = kindOf(named.st_mode))
+            return notAFile(*kind);
     }
     // Without blocking: a FIFO put in the file's place since the stat() opens at once and is
     // told apart below, and a file whose reads would wait (/proc/kmsg) fails its first read
     // instead of freezing the window.
     const int descriptor = fileSystem.open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    if (descriptor < 0) {
-        result.opened = false;
-        result.error = systemError(errno);
-        return result;
-    }
+    if (descriptor < 0)
+        return cannotOpen(errno);
     const auto closeFile = qScopeGuard([&] { fileSystem.close(descriptor); });
     struct stat opened
     {
     };
-    if (fileSystem.fstat(descriptor, &opened) != 0) {
-        result.opened = false;
-        result.error = systemError(errno);
-        return result;
-    }
-    result.notAFile = kindOf(opened.st_mode);
-    if (result.notAFile) {
-        result.opened = false;
-        return result;
-    }
+    if (fileSystem.fstat(descriptor, &opened) != 0)
+        return cannotOpen(errno);
+    if (const std::optional<FileKind> kind = kindOf(opened.st_mode))
+        return notAFile(*kind);
     DescriptorDevice device(fileSystem, descriptor, qint64(opened.st_size));
     device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     return openTable(table, device, progress, firstRow);

@@ -74,33 +74,46 @@ SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &
 // The same, onto a device that is open for writing.
 SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progress = {});
 
-struct OpenResult
-{
-    // The file could not be opened: the table is as it was.
-    bool opened = true;
-    // The name is taken by something that is not a regular file, which is not opened.
-    std::optional<FileKind> notAFile;
-    // Why it could not be opened or read (the system's reason), or empty. After a read that
-    // failed part-way the rows of the lines before the failure were added.
-    QString error;
-    // Progress asked to stop, or the rows did not fit in memory: the table is as it was.
-    bool cancelled = false;
-    bool outOfMemory = false;
-    // The number of a line too long to open, or 0: the table is as it was.
-    qint64 tooLongLine = 0;
-    qint64 lines = 0;
-    Encoding encoding = Encoding::Windows1252;
-    bool succeeded() const
-    {
-        return opened && error.isEmpty() && !cancelled && !outOfMemory && tooLongLine == 0;
-    }
+// How an Open ended.
+enum class OpenOutcome {
+    // Every line of the file was added.
+    Opened,
+    // Reading failed part-way (`error`, the system's reason): the rows of the `lines` before
+    // the failure were added.
+    ReadStopped,
+    // The name is taken by something that is not a regular file (`kind`), which is not opened.
+    NotAFile,
+    // The file could not be opened (`error`): the table is as it was.
+    CannotOpen,
+    // Progress asked to stop: the table is as it was.
+    Cancelled,
+    // The rows did not fit in memory: the table is as it was.
+    OutOfMemory,
+    // Line `tooLongLine` is longer than a row can hold: the table is as it was.
+    LineTooLong,
 };
 
-// Reads every line of the file and only then changes the table: the file's rows take the place
-// of a completely blank first row (such as the one a fresh sheet holds) and follow the other
-// rows. Progress counts bytes.
+struct OpenResult
+{
+    OpenOutcome outcome = OpenOutcome::Opened;
+    FileKind kind = FileKind::Other;
+    QString error;
+    qint64 tooLongLine = 0;
+    // The lines read, and so the rows added where the outcome adds any.
+    qint64 lines = 0;
+    Encoding encoding = Encoding::Windows1252;
+    bool succeeded() const { return outcome == OpenOutcome::Opened; }
+};
+
 // Whether a completely blank first row gives way to the file's rows.
 enum class BlankFirstRow { Replace, Keep };
+
+// Reads the lines of the file and then adds them to the table: the file's rows take the place
+// of a completely blank first row (such as the one a fresh sheet holds) and follow the other
+// rows. A file that cannot be read whole, for want of memory or with a line too long, adds no
+// row; a read that fails part-way adds the rows of the lines before the failure. Only regular
+// files are opened, without ever waiting on them. Progress counts bytes. Every system call
+// goes through `fileSystem`.
 OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &progress = {},
     BlankFirstRow firstRow = BlankFirstRow::Replace, FileSystem &fileSystem = FileSystem::system());
 // The same, from a device that is open for reading.

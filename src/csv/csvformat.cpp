@@ -526,6 +526,7 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
                 read += more;
             }
             if (read < 0) {
+                result.outcome = ReadOutcome::Failed;
                 result.error = device.errorString();
                 break;
             }
@@ -542,20 +543,22 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
             std::memmove(chunk - decoder.heldBack(), chunk + read - decoder.heldBack(),
                 std::size_t(decoder.heldBack()));
             if (progress && !progress(bytesRead, deviceSize)) {
-                result.cancelled = true;
+                result.outcome = ReadOutcome::Cancelled;
                 break;
             }
         }
         // After a failure the text read last may end anywhere: it is not taken as a line.
-        if (result.error.isEmpty() && !result.cancelled)
+        if (result.outcome == ReadOutcome::Read)
             lines.finish();
         result.encoding = decoder.encoding();
         result.tooLongLine = lines.tooLongLine();
-        if (result.tooLongLine != 0)
+        if (result.tooLongLine != 0) {
             std::vector<ItemRow>().swap(result.rows);
+            result.outcome = ReadOutcome::LineTooLong;
+        }
     } catch (const std::bad_alloc &) {
         std::vector<ItemRow>().swap(result.rows);
-        result.outOfMemory = true;
+        result.outcome = ReadOutcome::OutOfMemory;
     }
     return result;
 }

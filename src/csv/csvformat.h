@@ -67,19 +67,27 @@ qint64 fileSize(const ItemTable &table);
 // valid UTF-8 throughout is Windows-1252, the file's own code page.
 enum class Encoding { Windows1252, Utf8, Utf16LittleEndian, Utf16BigEndian };
 
+// How a read ended.
+enum class ReadOutcome {
+    Read,
+    // The device failed (`error`); the rows of the lines before the failure are kept.
+    Failed,
+    // Progress asked to stop: the rows are whatever was read until then.
+    Cancelled,
+    // The rows did not fit in memory: the rows are dropped.
+    OutOfMemory,
+    // Line `tooLongLine` is longer than a row can hold (ItemRow::maxLength): the rows are
+    // dropped.
+    LineTooLong,
+};
+
 struct ReadResult
 {
+    ReadOutcome outcome = ReadOutcome::Read;
     // One row per line, in the order of the lines.
     std::vector<ItemRow> rows;
     Encoding encoding = Encoding::Windows1252;
-    // Empty unless the device failed; the rows of the lines before the failure are kept.
     QString error;
-    // Progress asked to stop: the rows are whatever was read until then.
-    bool cancelled = false;
-    // The rows did not fit in memory: the rows are dropped.
-    bool outOfMemory = false;
-    // The number of a line longer than a row can hold (ItemRow::maxLength), at which the
-    // reading stopped, or 0: the rows are dropped.
     qint64 tooLongLine = 0;
 };
 

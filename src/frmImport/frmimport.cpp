@@ -1150,42 +1150,42 @@ void frmImport::openFiles(const QStringList &fileNames)
                 anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
                 *m_fileSystem);
         }
-        // In each of these cases the table is as it was before this file.
-        if (read.notAFile) {
-            showError(notAFileText(false, fileName, *read.notAFile));
-            continue;
-        }
-        if (!read.opened) {
+        switch (read.outcome) {
+        case ItemCsv::OpenOutcome::Opened:
+            anyOpened = true;
+            break;
+        case ItemCsv::OpenOutcome::ReadStopped:
+            anyOpened = true;
+            showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "
+                         "before that were added.")
+                          .arg(fileName)
+                          .arg(read.lines)
+                          .arg(read.error));
+            break;
+        // The table is as it was before this file; the next one is opened.
+        case ItemCsv::OpenOutcome::NotAFile:
+            showError(notAFileText(false, fileName, read.kind));
+            break;
+        case ItemCsv::OpenOutcome::CannotOpen:
             showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, read.error));
-            continue;
-        }
-        // Cancel, or running out of memory, drops the whole command, files read before too.
-        if (read.cancelled) {
+            break;
+        // These drop the whole command, files read before too.
+        case ItemCsv::OpenOutcome::Cancelled:
             cancelStep();
             return;
-        }
-        if (read.outOfMemory) {
+        case ItemCsv::OpenOutcome::OutOfMemory:
             cancelStep();
             showError(tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. "
                          "No row was added.")
                           .arg(fileName));
             return;
-        }
-        if (read.tooLongLine != 0) {
+        case ItemCsv::OpenOutcome::LineTooLong:
             cancelStep();
             showError(tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was "
                          "added.")
                           .arg(fileName)
                           .arg(read.tooLongLine));
             return;
-        }
-        anyOpened = true;
-        if (!read.error.isEmpty()) {
-            showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "
-                         "before that were added.")
-                          .arg(fileName)
-                          .arg(read.lines)
-                          .arg(read.error));
         }
     }
     if (anyOpened)
