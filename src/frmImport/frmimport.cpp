@@ -2,6 +2,7 @@
 
 #include "appearance.h"
 #include "csvcommands.h"
+#include "filemessages.h"
 #include "itemgrid.h"
 #include "picklist.h"
 
@@ -897,153 +898,6 @@ QString frmImport::askFileName(FileCommand command)
     return m_lastFileName;
 }
 
-namespace {
-
-// "00E9" for U+00E9: at least four hexadecimal digits, as Unicode names characters.
-QString codePoint(char32_t character)
-{
-    return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
-}
-
-QString valueProblemText(const ItemCsv::ValueProblem &problem)
-{
-    const QString row = QString::number(problem.row + 1);
-    const QString column = heading(problem.column);
-    switch (problem.fault) {
-    case ItemCsv::ValueFault::Comma:
-        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                             "contains a comma, which would split it into two fields, so the "
-                             "handheld would read the file wrongly. Please change that value.")
-            .arg(row, column);
-    case ItemCsv::ValueFault::LineBreak:
-        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                             "contains a line break, which would split the row in two, so the "
-                             "handheld would read the file wrongly. Please change that value.")
-            .arg(row, column);
-    case ItemCsv::ValueFault::ControlCharacter:
-        return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                             "contains the control character U+%3, which does not show in the "
-                             "grid and which the handheld may read wrongly. Please change that "
-                             "value.")
-            .arg(row, column, codePoint(problem.character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
-        break;
-    }
-    const char32_t character = problem.character;
-    return frmImport::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D contains "
-                         "the character \u201C%3\u201D (U+%4), which the file's character set, "
-                         "Windows-1252, cannot hold, so the handheld would read the file "
-                         "wrongly. Please change that value.")
-        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
-}
-
-// One line of the list of values that a save refused.
-QString valueProblemLine(const ItemCsv::ValueProblem &problem)
-{
-    const QString row = QString::number(problem.row + 1);
-    const QString column = heading(problem.column);
-    switch (problem.fault) {
-    case ItemCsv::ValueFault::Comma:
-        return frmImport::tr("Row %1, column \u201C%2\u201D: a comma would split the value into "
-                             "two fields.")
-            .arg(row, column);
-    case ItemCsv::ValueFault::LineBreak:
-        return frmImport::tr("Row %1, column \u201C%2\u201D: a line break would split the row "
-                             "in two.")
-            .arg(row, column);
-    case ItemCsv::ValueFault::ControlCharacter:
-        return frmImport::tr("Row %1, column \u201C%2\u201D: the control character U+%3 does "
-                             "not show in the grid.")
-            .arg(row, column, codePoint(problem.character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
-        break;
-    }
-    const char32_t character = problem.character;
-    return frmImport::tr("Row %1, column \u201C%2\u201D: Windows-1252 cannot hold the character "
-                         "\u201C%3\u201D (U+%4).")
-        .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
-}
-
-// What the user is told when a save refuses values: one value in a sentence of its own, more
-// as a list of the first few.
-QString refusedValuesText(const ItemCsv::UnwritableValues &refused)
-{
-    if (refused.count == 1)
-        return valueProblemText(refused.listed.first());
-    QString text = frmImport::tr("Nothing was saved: the handheld would read %n values wrongly. "
-                                 "Please change them.",
-                       nullptr, int(refused.count))
-        + u'\n';
-    for (const ItemCsv::ValueProblem &problem : refused.listed)
-        text += u'\n' + valueProblemLine(problem);
-    if (refused.count > refused.listed.size()) {
-        text += u'\n'
-            + frmImport::tr("And %n more.", nullptr, int(refused.count - refused.listed.size()));
-    }
-    return text;
-}
-
-// The whole sentence for a name that is taken by something other than a regular file.
-QString notAFileText(bool saving, const QString &fileName, ItemCsv::FileKind kind)
-{
-    using ItemCsv::FileKind;
-    if (!saving) {
-        switch (kind) {
-        case FileKind::Folder:
-            return frmImport::tr("Could not open \u201C%1\u201D: It is a folder, not a file.")
-                .arg(fileName);
-        case FileKind::Fifo:
-            return frmImport::tr("Could not open \u201C%1\u201D: It is a named pipe (FIFO), "
-                                 "not a file.")
-                .arg(fileName);
-        case FileKind::Socket:
-            return frmImport::tr("Could not open \u201C%1\u201D: It is a socket, not a file.")
-                .arg(fileName);
-        case FileKind::CharacterDevice:
-            return frmImport::tr("Could not open \u201C%1\u201D: It is a character device, "
-                                 "not a file.")
-                .arg(fileName);
-        case FileKind::BlockDevice:
-            return frmImport::tr("Could not open \u201C%1\u201D: It is a block device, not a "
-                                 "file.")
-                .arg(fileName);
-        case FileKind::Other:
-            break;
-        }
-        return frmImport::tr("Could not open \u201C%1\u201D: It is not a regular file.")
-            .arg(fileName);
-    }
-    switch (kind) {
-    case FileKind::Folder:
-        return frmImport::tr("Could not save \u201C%1\u201D: It is a folder, not a file. Nothing "
-                             "was written.")
-            .arg(fileName);
-    case FileKind::Fifo:
-        return frmImport::tr("Could not save \u201C%1\u201D: It is a named pipe (FIFO), not a "
-                             "file. Nothing was written.")
-            .arg(fileName);
-    case FileKind::Socket:
-        return frmImport::tr("Could not save \u201C%1\u201D: It is a socket, not a file. Nothing "
-                             "was written.")
-            .arg(fileName);
-    case FileKind::CharacterDevice:
-        return frmImport::tr("Could not save \u201C%1\u201D: It is a character device, not a "
-                             "file. Nothing was written.")
-            .arg(fileName);
-    case FileKind::BlockDevice:
-        return frmImport::tr("Could not save \u201C%1\u201D: It is a block device, not a file. "
-                             "Nothing was written.")
-            .arg(fileName);
-    case FileKind::Other:
-        break;
-    }
-    return frmImport::tr("Could not save \u201C%1\u201D: It is not a regular file. Nothing was "
-                         "written.")
-        .arg(fileName);
-}
-
-} // namespace
-
 // A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
 // dialog is made only when the work goes on past its first step, so that a short command
 // does not pay for it.
@@ -1094,33 +948,23 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
     }
+    const QString message = FileMessages::afterSave(saved, fileName);
     switch (saved.outcome) {
     case ItemCsv::SaveOutcome::Saved:
-        showMessage(MessageKind::Information, tr("Exported successfully"));
-        return;
-    case ItemCsv::SaveOutcome::SavedUnconfirmed:
-        showError(tr("\u201C%1\u201D was saved, but the system could not confirm that the change "
-                     "is on the disk: %2")
-                      .arg(fileName, saved.error));
+        showMessage(MessageKind::Information, message);
         return;
     case ItemCsv::SaveOutcome::Refused: {
-        showError(refusedValuesText(saved.refused));
+        showError(message);
         const ItemCsv::ValueProblem first = *saved.problem();
         DataGrid1->setCurrentIndex(rsItems.index(first.row, position(first.column)));
         DataGrid1->setFocus();
         return;
     }
+    case ItemCsv::SaveOutcome::SavedUnconfirmed:
     case ItemCsv::SaveOutcome::NotAFile:
-        showError(notAFileText(true, fileName, saved.kind));
-        return;
     case ItemCsv::SaveOutcome::Failed:
-        showError(tr("Could not save \u201C%1\u201D: %2").arg(fileName, saved.error));
-        return;
     case ItemCsv::SaveOutcome::Damaged:
-        showError(tr("Could not save \u201C%1\u201D: %2. Putting its old contents back failed "
-                     "too, so the file may be damaged; its old contents are in \u201C%3\u201D. "
-                     "Your rows are still here.")
-                      .arg(fileName, saved.error, saved.backup));
+        showError(message);
         return;
     case ItemCsv::SaveOutcome::Cancelled:
         // The user cancelled and knows that nothing was saved.
@@ -1150,41 +994,28 @@ void frmImport::openFiles(const QStringList &fileNames)
                 anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
                 *m_fileSystem);
         }
+        const QString message = FileMessages::afterOpen(read, fileName);
         switch (read.outcome) {
         case ItemCsv::OpenOutcome::Opened:
             anyOpened = true;
             break;
         case ItemCsv::OpenOutcome::ReadStopped:
             anyOpened = true;
-            showError(tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read "
-                         "before that were added.")
-                          .arg(fileName)
-                          .arg(read.lines)
-                          .arg(read.error));
+            showError(message);
             break;
         // The table is as it was before this file; the next one is opened.
         case ItemCsv::OpenOutcome::NotAFile:
-            showError(notAFileText(false, fileName, read.kind));
-            break;
         case ItemCsv::OpenOutcome::CannotOpen:
-            showError(tr("Could not open \u201C%1\u201D: %2").arg(fileName, read.error));
+            showError(message);
             break;
         // These drop the whole command, files read before too.
         case ItemCsv::OpenOutcome::Cancelled:
             cancelStep();
             return;
         case ItemCsv::OpenOutcome::OutOfMemory:
-            cancelStep();
-            showError(tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. "
-                         "No row was added.")
-                          .arg(fileName));
-            return;
         case ItemCsv::OpenOutcome::LineTooLong:
             cancelStep();
-            showError(tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was "
-                         "added.")
-                          .arg(fileName)
-                          .arg(read.tooLongLine));
+            showError(message);
             return;
         }
     }

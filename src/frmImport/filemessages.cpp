@@ -1,0 +1,213 @@
+#include "filemessages.h"
+
+#include <array>
+
+namespace {
+
+// "00E9" for U+00E9: at least four hexadecimal digits, as Unicode names characters.
+QString codePoint(char32_t character)
+{
+    return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
+}
+
+// What Open and Save say of a name that is taken by something other than a regular file.
+struct FileKindSentences
+{
+    ItemCsv::FileKind kind;
+    const char *onOpen;
+    const char *onSave;
+};
+constexpr std::array<FileKindSentences, 6> fileKindSentences {{
+    {ItemCsv::FileKind::Folder,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is a folder, not a "
+            "file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is a folder, not a "
+            "file. Nothing was written.")},
+    {ItemCsv::FileKind::Fifo,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is a named pipe "
+            "(FIFO), not a file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is a named pipe "
+            "(FIFO), not a file. Nothing was written.")},
+    {ItemCsv::FileKind::Socket,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is a socket, not a "
+            "file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is a socket, not a "
+            "file. Nothing was written.")},
+    {ItemCsv::FileKind::CharacterDevice,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is a character "
+            "device, not a file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is a character "
+            "device, not a file. Nothing was written.")},
+    {ItemCsv::FileKind::BlockDevice,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is a block device, "
+            "not a file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is a block device, "
+            "not a file. Nothing was written.")},
+    {ItemCsv::FileKind::Other,
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not open \u201C%1\u201D: It is not a regular "
+            "file."),
+        QT_TRANSLATE_NOOP("FileMessages",
+            "Could not save \u201C%1\u201D: It is not a regular "
+            "file. Nothing was written.")},
+}};
+// One row for each kind, in the enum's order, so that a kind indexes its row.
+static_assert([] {
+    for (std::size_t i = 0; i < fileKindSentences.size(); ++i) {
+        if (std::size_t(fileKindSentences[i].kind) != i)
+            return false;
+    }
+    return std::size_t(ItemCsv::FileKind::Other) + 1 == fileKindSentences.size();
+}());
+
+const FileKindSentences &sentencesFor(ItemCsv::FileKind kind)
+{
+    return fileKindSentences[std::size_t(kind)];
+}
+
+QString translated(const char *sentence)
+{
+    return QCoreApplication::translate("FileMessages", sentence);
+}
+
+// The sentence that names one refused value.
+QString refusedValue(const ItemCsv::ValueProblem &problem)
+{
+    const QString row = QString::number(problem.row + 1);
+    const QString column = heading(problem.column);
+    const char32_t character = problem.character;
+    switch (problem.fault) {
+    case ItemCsv::ValueFault::Comma:
+        return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                                "contains a comma, which would split it into two fields, so the "
+                                "handheld would read the file wrongly. Please change that value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::LineBreak:
+        return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                                "contains a line break, which would split the row in two, so "
+                                "the handheld would read the file wrongly. Please change that "
+                                "value.")
+            .arg(row, column);
+    case ItemCsv::ValueFault::ControlCharacter:
+        return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                                "contains the control character U+%3, which does not show in "
+                                "the grid and which the handheld may read wrongly. Please change "
+                                "that value.")
+            .arg(row, column, codePoint(character));
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
+                                "contains the character \u201C%3\u201D (U+%4), which the file's "
+                                "character set, Windows-1252, cannot hold, so the handheld would "
+                                "read the file wrongly. Please change that value.")
+            .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
+    }
+    return {};
+}
+
+// One value in a sentence of its own; more as a list of the first few.
+QString refusedValues(const ItemCsv::UnwritableValues &refused)
+{
+    if (refused.count == 1)
+        return refusedValue(refused.listed.first());
+    QString text = FileMessages::tr("Nothing was saved: the handheld would read %n values "
+                                    "wrongly. Please change them.",
+                       nullptr, int(refused.count))
+        + u'\n';
+    for (const ItemCsv::ValueProblem &problem : refused.listed) {
+        text += u'\n'
+            + FileMessages::tr("Row %1, column \u201C%2\u201D: %3")
+                  .arg(QString::number(problem.row + 1), heading(problem.column),
+                      FileMessages::valueFault(problem));
+    }
+    if (refused.count > refused.listed.size()) {
+        text += u'\n'
+            + FileMessages::tr("And %n more.", nullptr, int(refused.count - refused.listed.size()));
+    }
+    return text;
+}
+
+} // namespace
+
+QString FileMessages::valueFault(const ItemCsv::ValueProblem &problem)
+{
+    const char32_t character = problem.character;
+    switch (problem.fault) {
+    case ItemCsv::ValueFault::Comma:
+        return tr("a comma would split the value into two fields.");
+    case ItemCsv::ValueFault::LineBreak:
+        return tr("a line break would split the row in two.");
+    case ItemCsv::ValueFault::ControlCharacter:
+        return tr("the control character U+%1 does not show in the grid.")
+            .arg(codePoint(character));
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        return tr("Windows-1252 cannot hold the character \u201C%1\u201D (U+%2).")
+            .arg(QString::fromUcs4(&character, 1), codePoint(character));
+    }
+    return {};
+}
+
+QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString &fileName)
+{
+    using ItemCsv::SaveOutcome;
+    switch (result.outcome) {
+    case SaveOutcome::Saved:
+        return tr("Exported successfully");
+    case SaveOutcome::SavedUnconfirmed:
+        return tr("\u201C%1\u201D was saved, but the system could not confirm that the change is "
+                  "on the disk: %2")
+            .arg(fileName, result.error);
+    case SaveOutcome::Refused:
+        return refusedValues(result.refused);
+    case SaveOutcome::NotAFile:
+        return translated(sentencesFor(result.kind).onSave).arg(fileName);
+    case SaveOutcome::Failed:
+        return tr("Could not save \u201C%1\u201D: %2").arg(fileName, result.error);
+    case SaveOutcome::Damaged:
+        return tr("Could not save \u201C%1\u201D: %2. Putting its old contents back failed too, "
+                  "so the file may be damaged; its old contents are in \u201C%3\u201D. Your rows "
+                  "are still here.")
+            .arg(fileName, result.error, result.backup);
+    case SaveOutcome::Cancelled:
+        break;
+    }
+    return {};
+}
+
+QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString &fileName)
+{
+    using ItemCsv::OpenOutcome;
+    switch (result.outcome) {
+    case OpenOutcome::Opened:
+    case OpenOutcome::Cancelled:
+        break;
+    case OpenOutcome::ReadStopped:
+        return tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before that "
+                  "were added.")
+            .arg(fileName)
+            .arg(result.lines)
+            .arg(result.error);
+    case OpenOutcome::NotAFile:
+        return translated(sentencesFor(result.kind).onOpen).arg(fileName);
+    case OpenOutcome::CannotOpen:
+        return tr("Could not open \u201C%1\u201D: %2").arg(fileName, result.error);
+    case OpenOutcome::OutOfMemory:
+        return tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. No row "
+                  "was added.")
+            .arg(fileName);
+    case OpenOutcome::LineTooLong:
+        return tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was added.")
+            .arg(fileName)
+            .arg(result.tooLongLine);
+    }
+    return {};
+}

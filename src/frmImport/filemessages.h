@@ -1,0 +1,24 @@
+#pragma once
+
+#include "csvcommands.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+// Every sentence that Open File and Save File tell the user, whole, so that each can be
+// translated as it stands. Pure functions: they know nothing of the window.
+class FileMessages
+{
+    Q_DECLARE_TR_FUNCTIONS(FileMessages)
+
+public:
+    // What the user is told after a save: "Exported successfully", or why the file is not what
+    // the user asked for. Empty for a cancelled save, which the user knows about.
+    static QString afterSave(const ItemCsv::SaveResult &result, const QString &fileName);
+    // What the user is told after an Open that did not add every line of the file; empty for
+    // one that did, and for a cancelled one.
+    static QString afterOpen(const ItemCsv::OpenResult &result, const QString &fileName);
+    // Why the handheld would read a value wrongly, as one line of Save's list ends: "a comma
+    // would split the value into two fields."
+    static QString valueFault(const ItemCsv::ValueProblem &problem);
+};
