@@ -54,7 +54,8 @@ public:
     void type(const QString &text);
     // Sends keys to whatever has the focus, back to back with nothing waited for, as a fast
     // typist does: text is typed as it stands, and {Name} presses a key or a combination as
-    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb".
+    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb", "{Ctrl+Alt+€}" (AltGr);
+    // {click cmdUpdate} clicks a button with the mouse.
     void keys(QStringView script);
     // Types a value of two letters or more without the cell ever holding just one letter,
     // which the Item Type column would expand: one that starts with I, W or V gets its first
