@@ -432,20 +432,20 @@ void frmImport::pasteCells()
         values.append(line.split(u'\t'));
     Step step(this);
     DataGrid1->closeCellEditor();
-    rsItems.setBlock(block.top(), block.left(), values);
-    applyRowEvent(RowEvent::Editing);
+    if (rsItems.setBlock(block.top(), block.left(), values))
+        applyRowEvent(RowEvent::Editing);
 }
 
-// Empties the selected cells, as typing them empty would.
+// Empties the selected cells, as typing them empty would; cells already empty stay as they are.
 void frmImport::clearCells()
 {
     const QRect block = DataGrid1->selectedBlock();
     if (block.isEmpty())
         return;
     Step step(this);
-    rsItems.setBlock(block.top(), block.left(),
-        QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
-    applyRowEvent(RowEvent::Editing);
+    if (rsItems.setBlock(block.top(), block.left(),
+            QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral("")))))
+        applyRowEvent(RowEvent::Editing);
 }
 
 // The one place where an event of the row commands sets their three buttons.

@@ -184,23 +184,37 @@ void ItemTable::appendRows(std::vector<ItemRow> &&rows)
     placeCursor(size() - 1);
 }
 
-void ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
+bool ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
 {
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || lines.isEmpty())
-        return;
+        return false;
     const int existing = std::min(int(lines.size()), size() - row);
-    const auto fill = [column](ItemRow &itemRow, const QStringList &values) {
-        for (int i = 0; i < values.size() && column + i < ColumnCount; ++i)
-            itemRow.setField(columnAt(column + i), values[i]);
+    const auto width = [column](const QStringList &values) {
+        return std::min(int(values.size()), ColumnCount - column);
     };
+    int firstChanged = -1;
+    int lastChanged = -1;
     for (int i = 0; i < existing; ++i) {
-        recordChangeOf(row + i);
-        fill(m_rows[std::size_t(row) + std::size_t(i)], lines[i]);
+        ItemRow &itemRow = m_rows[std::size_t(row) + std::size_t(i)];
+        const QStringList &values = lines[i];
+        for (int v = 0; v < width(values); ++v) {
+            // A value equal to the cell's is not written, so an empty value leaves an absent
+            // field absent, and a row whose cells already hold the values is not changed.
+            if (QStringView(values[v]) == itemRow.fieldView(columnAt(column + v)))
+                continue;
+            if (lastChanged != row + i) {
+                recordChangeOf(row + i);
+                lastChanged = row + i;
+                if (firstChanged < 0)
+                    firstChanged = lastChanged;
+            }
+            itemRow.setField(columnAt(column + v), values[v]);
+        }
     }
-    if (existing > 0) {
-        Q_EMIT dataChanged(index(row, column), index(row + existing - 1, ColumnCount - 1),
+    if (firstChanged >= 0) {
+        Q_EMIT dataChanged(index(firstChanged, column), index(lastChanged, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
-        if (m_cursor >= row && m_cursor < row + existing && m_pending == Pending::None)
+        if (m_cursor >= firstChanged && m_cursor <= lastChanged && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
     if (existing < lines.size()) {
@@ -208,11 +222,16 @@ void ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
         const int added = int(lines.size()) - existing;
         beginInsertRows({}, first, first + added - 1);
         m_rows.reserve(m_rows.size() + std::size_t(added));
-        for (int i = existing; i < lines.size(); ++i)
-            fill(m_rows.emplace_back(), lines[i]);
+        for (int i = existing; i < lines.size(); ++i) {
+            ItemRow &itemRow = m_rows.emplace_back();
+            for (int v = 0; v < width(lines[i]); ++v)
+                itemRow.setField(columnAt(column + v), lines[i][v]);
+        }
         endInsertRows();
         record({first, added, {}});
+        return true;
     }
+    return firstChanged >= 0;
 }
 
 void ItemTable::record(Splice splice)

@@ -76,8 +76,9 @@ public:
 
     // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
     // values past the last column are dropped and rows are appended at the end as needed, in
-    // one batch. The current row, if it changed, becomes pending; the cursor stays.
-    void setBlock(int row, int column, const QList<QStringList> &lines);
+    // one batch. Only values that differ from the cells are written. The current row, if it
+    // changed, becomes pending; the cursor stays. Says whether any row changed.
+    bool setBlock(int row, int column, const QList<QStringList> &lines);
 
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
