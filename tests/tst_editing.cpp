@@ -115,6 +115,8 @@ private Q_SLOTS:
                                                        << "{Alt+U}";
         QTest::newRow("Update Row appending no row") << "a{Alt+U}b{Escape}"
                                                      << "{Alt+U}";
+        QTest::newRow("Update Row that changes only the buttons") << "a{Return}{Up}{Tab}b{Escape}"
+                                                                  << "{Alt+U}";
         QTest::newRow("Delete Row") << "a{Alt+U}b{Alt+U}{Up}"
                                     << "{Alt+D}";
         QTest::newRow("Add Row") << "a{Alt+U}b{Alt+U}"

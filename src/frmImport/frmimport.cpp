@@ -297,7 +297,7 @@ public:
     ~Step()
     {
         if (--m_window->m_stepDepth == 0)
-            m_window->settleStep();
+            m_window->settleStep(StepKind::Command);
     }
     Step(const Step &) = delete;
     Step &operator=(const Step &) = delete;
@@ -343,12 +343,17 @@ private:
     QPersistentModelIndex m_typingIn;
 };
 
-// Takes what the rows went through since the last step as one step of undo.
-void frmImport::settleStep()
+// Takes what happened since the last step as one step of undo. Typing is a step when it changed
+// the rows. A command is one when it changed the rows or anything else the window shows of the
+// row commands (the buttons, AddingRow, the cursor), even with every value as it was, so that
+// undo and redo put all of it back; a command that changed nothing is no step, so that Ctrl+Z
+// never seems to do nothing. Before the sheet is set up there is nothing to undo.
+void frmImport::settleStep(StepKind kind)
 {
     std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
     const WindowState now = windowState();
-    if (!splices.empty()) {
+    if (!splices.empty()
+        || (kind == StepKind::Command && rsItems.isJournaling() && now != m_stepStart)) {
         m_undoStack->push(new TableStep(rsItems, std::move(splices), m_stepStart, now,
             [this](const WindowState &state) { restoreState(state); }));
     }

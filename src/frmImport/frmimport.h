@@ -67,6 +67,8 @@ private:
     enum class RowEvent { Created, AddRow, Editing, Updated };
     enum class FileCommand { Open, Save };
     enum class MessageKind { Information, Warning };
+    // What ends with a step: typing in a cell, or a command.
+    enum class StepKind { Typing, Command };
     // What a key does in the grid, beyond what the grid and its editor do with it themselves.
     enum class KeyCommand {
         None,
@@ -116,7 +118,7 @@ private:
     void redo();
     WindowState windowState() const;
     void restoreState(const WindowState &state);
-    void settleStep();
+    void settleStep(StepKind kind = StepKind::Typing);
     void cancelStep();
     PickList *shownPickList() const;
     void placePickList(PickList *list, int height);

@@ -82,6 +82,7 @@ public:
 
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
+    bool isJournaling() const { return m_journaling; }
     std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
     // Undoes the splices of one step, last first, or does them again, first first.
     void undo(std::vector<Splice> &splices);
