@@ -115,6 +115,11 @@ private Q_SLOTS:
                                                        << "{Alt+U}";
         QTest::newRow("Update Row appending no row") << "a{Alt+U}b{Escape}"
                                                      << "{Alt+U}";
+        // Update Row closes the cell, so Ctrl+Z reaches the grid and undoes it.
+        QTest::newRow("Update Row by its button, from the open cell") << "a{Return}b"
+                                                                      << "{click cmdUpdate}";
+        QTest::newRow("Update Row by Alt+U, from the open cell") << "a{Return}b"
+                                                                 << "{Alt+U}";
         QTest::newRow("Update Row that changes only the buttons") << "a{Return}{Up}{Tab}b{Escape}"
                                                                   << "{Alt+U}";
         QTest::newRow("Delete Row") << "a{Alt+U}b{Alt+U}{Up}"

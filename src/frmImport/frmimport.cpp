@@ -787,6 +787,10 @@ void frmImport::cmdAdd_Click()
 void frmImport::cmdUpdate_Click()
 {
     Step step(this);
+    // The committed row is shown, not edited: the next key starts a new edit of the cell, and
+    // Ctrl+Z reaches the grid, where it undoes this command.
+    DataGrid1->closeCellEditor();
+    DataGrid1->setFocus();
     for (const PickListColumn &pickList : m_pickLists) {
         const std::optional<QString> value = rsItems.fieldValue(pickList.column);
         if (pickList.values && value)
