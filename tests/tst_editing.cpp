@@ -51,7 +51,7 @@ private Q_SLOTS:
         QTest::newRow("single value, quotes plain")
             << "\"Milk\"" << 1
             << QStringList {a, "<absent>|\"Milk\"|<absent>|<absent>|<absent>|<absent>"};
-        QTest::newRow("no shorthand, no Item Type rule")
+        QTest::newRow("no completion, no Item Type rule")
             << "w\n"
             << 3 << QStringList {a, "<absent>|<absent>|<absent>|w|<absent>|<absent>"};
         QTest::newRow("empty clipboard changes nothing") << "" << 0 << QStringList {a, blankRow};

@@ -23,6 +23,7 @@
 #include <QUndoStack>
 
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -520,6 +521,9 @@ void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
 
 void frmImport::DataGrid1_Change()
 {
+    // Only text that a key added at the end completes: Backspace, Delete, cut and the editor's
+    // undo never do, so the user can take a completion away and shorten the text.
+    const bool addedAtEnd = std::exchange(m_keyTypes, false) && DataGrid1->isCaretAtEnd();
     applyRowEvent(RowEvent::Editing);
     for (const PickListColumn &pickList : m_pickLists) {
         if (position(pickList.column) != DataGrid1->currentColumn())
@@ -527,14 +531,14 @@ void frmImport::DataGrid1_Change()
         if (pickList.values)
             refillPickList(pickList.list, *pickList.values);
         else
-            showItemTypeList();
+            showItemTypeList(addedAtEnd);
     }
 }
 
 // The one place that says what a key does in the grid and its editor beyond their own
-// handling: Alt with a key that types never types, Tab, Shift+Tab and Enter move from cell to
-// cell and from item to item without wrapping round, and a shown pick list takes Up, Down and
-// Escape.
+// handling: Alt with a key that types never types, a key that types may complete the Item
+// Type, Tab, Shift+Tab and Enter move from cell to cell and from item to item without wrapping
+// round, and a shown pick list takes Up, Down, Escape and, with an entry highlighted, Enter.
 frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 {
     const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
@@ -542,7 +546,9 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     if (modifiers.testFlag(Qt::AltModifier) && !modifiers.testFlag(Qt::ControlModifier)
         && !event.text().isEmpty())
         return KeyCommand::Swallow;
-    const bool listShown = shownPickList() != nullptr;
+    const PickList *list = shownPickList();
+    const bool listShown = list != nullptr;
+    const bool entryHighlighted = listShown && !list->highlighted().isNull();
     // With an editor open these keys are the editor's own.
     if (!DataGrid1->isEditing()) {
         if (event.matches(QKeySequence::Copy))
@@ -557,6 +563,12 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         if (event.key() == Qt::Key_Delete && modifiers == Qt::NoModifier)
             return KeyCommand::Clear;
     }
+    // As the editor reads them: Control alone or with Shift types nothing, AltGr does.
+    const bool typesText = !event.text().isEmpty() && event.text().front().isPrint()
+        && modifiers != Qt::ControlModifier
+        && modifiers != (Qt::ControlModifier | Qt::ShiftModifier);
+    if (typesText || (DataGrid1->isEditing() && event.matches(QKeySequence::Paste)))
+        return KeyCommand::Type;
     switch (event.key()) {
     case Qt::Key_Tab:
         if (modifiers == Qt::ShiftModifier)
@@ -566,7 +578,9 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         return KeyCommand::PreviousCell;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return modifiers == Qt::NoModifier ? KeyCommand::NextItem : KeyCommand::None;
+        if (modifiers != Qt::NoModifier)
+            return KeyCommand::None;
+        return entryHighlighted ? KeyCommand::TakeEntry : KeyCommand::NextItem;
     case Qt::Key_Down:
         return listShown ? KeyCommand::HighlightNext : KeyCommand::None;
     case Qt::Key_Up:
@@ -581,15 +595,16 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
 {
     const KeyCommand command = keyCommand(*event);
-    if (command == KeyCommand::None)
+    m_keyTypes = command == KeyCommand::Type;
+    // The open editor types the key itself. Qt's grid starts an edit only for a key without
+    // Control and Alt, which leaves out AltGr where it arrives as the two (€ on many layouts).
+    if (command == KeyCommand::None || (command == KeyCommand::Type && DataGrid1->isEditing()))
         return;
     event->accept();
     PickList *list = shownPickList();
-    // Tab and Enter take a highlighted entry as a click on it would, then move on.
-    if (list && !list->highlighted().isNull()
-        && (command == KeyCommand::NextCell || command == KeyCommand::NextItem)) {
+    // Tab takes a highlighted entry as a click on it would, then moves on.
+    if (list && !list->highlighted().isNull() && command == KeyCommand::NextCell)
         choosePickListEntry(list, list->highlighted());
-    }
     switch (command) {
     case KeyCommand::NextCell:
         goToNextCell();
@@ -599,6 +614,12 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
         break;
     case KeyCommand::NextItem:
         goToNextItem();
+        break;
+    case KeyCommand::TakeEntry:
+        // As in the completion lists users know, Enter takes the entry and stays: the next
+        // Enter is "next item".
+        choosePickListEntry(list, list->highlighted());
+        DataGrid1->resumeEditing();
         break;
     case KeyCommand::HighlightNext:
         list->highlightNext();
@@ -623,6 +644,9 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
         break;
     case KeyCommand::Redo:
         redo();
+        break;
+    case KeyCommand::Type:
+        DataGrid1->typeIntoCurrentCell(event);
         break;
     case KeyCommand::None:
     case KeyCommand::Swallow:
@@ -727,17 +751,22 @@ void frmImport::refillPickList(PickList *list, const ValueList &values)
         list, entries.isEmpty() ? list->height() : int(entries.size()) * PickList::EntryPitch);
 }
 
-void frmImport::showItemTypeList()
+void frmImport::showItemTypeList(bool complete)
 {
     lstItemType->clearHighlight();
     lstItemType->show();
     placePickList(lstItemType, Layout::lstItemType.height());
-    // Each test reads the cell afresh, so a word just expanded matches no later letter. The
-    // letter typed stays typed and the rest of the word is selected, so that typing the whole
-    // word gives the word.
+    // Text that starts a word completes it as inline completion does: what was typed stays
+    // typed and the rest of the word is selected, so that typing on gives the word, and any
+    // other text stays as typed.
+    const QString text = DataGrid1->currentCellText();
+    if (!complete || text.isEmpty())
+        return;
     for (const QString &itemType : itemTypes()) {
-        if (DataGrid1->currentCellText().compare(itemType.left(1), Qt::CaseInsensitive) == 0)
-            DataGrid1->completeCurrentCell(itemType, 1);
+        if (itemType.startsWith(text, Qt::CaseInsensitive)) {
+            DataGrid1->completeCurrentCell(itemType, int(text.size()));
+            return;
+        }
     }
 }
 

@@ -76,6 +76,10 @@ private:
         NextCell,
         PreviousCell,
         NextItem,
+        // Adds text to the cell: the editor types it, and it may complete the Item Type.
+        Type,
+        // Puts the highlighted entry of the shown pick list into the cell.
+        TakeEntry,
         HighlightNext,
         HighlightPrevious,
         HidePickList,
@@ -124,7 +128,7 @@ private:
     void placePickList(PickList *list, int height);
     void placeShownPickLists();
     void refillPickList(PickList *list, const ValueList &values);
-    void showItemTypeList();
+    void showItemTypeList(bool complete);
     void hidePickLists();
     void choosePickListEntry(PickList *list, const QString &entry);
     void lstGroups_Click(const QString &entry);
@@ -163,6 +167,8 @@ private:
     WindowState m_stepStart;
     // How deep in commands that run one another the window is: they all make one step.
     int m_stepDepth = 0;
+    // Whether the key being handled adds text to the cell.
+    bool m_keyTypes = false;
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;
