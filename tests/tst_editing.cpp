@@ -62,7 +62,7 @@ private Q_SLOTS:
         QTest::newRow("single value, quotes plain")
             << "\"Milk\"" << 1
             << QStringList {a, "<absent>|\"Milk\"|<absent>|<absent>|<absent>|<absent>"};
-        QTest::newRow("no shorthand, no Item Type rule")
+        QTest::newRow("no completion, no Item Type rule")
             << "w\n"
             << 3 << QStringList {a, "<absent>|<absent>|<absent>|w|<absent>|<absent>"};
         QTest::newRow("empty clipboard changes nothing") << "" << 0 << QStringList {a, blankRow};
@@ -178,6 +178,13 @@ private Q_SLOTS:
                                                        << "{Alt+U}";
         QTest::newRow("Update Row appending no row") << "a{Alt+U}b{Escape}"
                                                      << "{Alt+U}";
+        // Update Row closes the cell, so Ctrl+Z reaches the grid and undoes it.
+        QTest::newRow("Update Row by its button, from the open cell") << "a{Return}b"
+                                                                      << "{click cmdUpdate}";
+        QTest::newRow("Update Row by Alt+U, from the open cell") << "a{Return}b"
+                                                                 << "{Alt+U}";
+        QTest::newRow("Update Row that changes only the buttons") << "a{Return}{Up}{Tab}b{Escape}"
+                                                                  << "{Alt+U}";
         QTest::newRow("Delete Row") << "a{Alt+U}b{Alt+U}{Up}"
                                     << "{Alt+D}";
         QTest::newRow("Add Row") << "a{Alt+U}b{Alt+U}"

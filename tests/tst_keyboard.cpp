@@ -25,23 +25,29 @@ class tst_Keyboard : public QObject
 
 private Q_SLOTS:
     // Keys sent back to back, as a practised typist sends them, from a fresh window; then the
-    // whole file that Save writes.
+    // three row buttons and the whole file that Save writes.
     void keysTypedAtFullSpeedGiveTheFile_data()
     {
         QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("buttons");
         QTest::addColumn<QByteArray>("file");
+        const QString started = QStringLiteral("Add off, Update off, Delete off");
+        const QString offered = QStringLiteral("Add on, Update off, Delete off");
+        const QString editing = QStringLiteral("Add off, Update on, Delete off");
 
         const QStringList items {"Milk|Dairy|1.20|i|Corner shop|4", "Apples|Fruit|2.50|w|Market|",
             "Bread|Bakery|0.95|Item|Corner shop|2", "Cheese|Dairy|3.10|weight|Market|5",
             "Juice|Drinks|1.75|v|Corner shop|7", "Water|Drinks|0.40|volume|Market|7",
             "Pears|Fruit|1.90|W|Market|", "Butter|Dairy|1.60|I|Corner shop|4",
             "Rice|Dry goods|1.10|Weight|Market|9", "Soap|Household|2.20|Item|Corner shop|12"};
+        // The main keyboard's Return and the keypad's Enter, in turn.
         QString tenItems;
-        for (const QString &item : items)
-            tenItems
-                += QString(item).replace(u'|', QStringLiteral("{Tab}")) + QStringLiteral("{Enter}");
-        QTest::newRow("ten items with Tab and Enter")
-            << tenItems
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            tenItems += QString(items[i]).replace(u'|', QStringLiteral("{Tab}"))
+                + (i % 2 == 0 ? QStringLiteral("{Return}") : QStringLiteral("{Enter}"));
+        }
+        QTest::newRow("ten items with Tab, Return and Enter")
+            << tenItems << offered
             << lines({"Milk,Dairy,1.20,Item,Corner shop,4", "Apples,Fruit,2.50,Weight,Market,",
                    "Bread,Bakery,0.95,Item,Corner shop,2", "Cheese,Dairy,3.10,Weight,Market,5",
                    "Juice,Drinks,1.75,Volume,Corner shop,7", "Water,Drinks,0.40,Volume,Market,7",
@@ -49,54 +55,82 @@ private Q_SLOTS:
                    "Rice,Dry goods,1.10,Weight,Market,9", "Soap,Household,2.20,Item,Corner shop,12",
                    ",,,,,"});
         QTest::newRow("Alt+U acts before the next key")
-            << "Milk{Alt+U}Bread" << lines({"Milk,,,Item,,", "Bread,,,,,"});
+            << "Milk{Alt+U}Bread" << editing << lines({"Milk,,,Item,,", "Bread,,,,,"});
         QTest::newRow("Alt+letter and Alt+digit type nothing")
-            << "Milk{Alt+D}{Alt+A}{Alt+X}{Alt+1}{Alt+Shift+Q}" << lines({"Milk,,,,,"});
+            << "Milk{Alt+D}{Alt+A}{Alt+X}{Alt+1}{Alt+Shift+Q}" << editing << lines({"Milk,,,,,"});
+        QTest::newRow("AltGr types its character, in a new edit and in an open one")
+            << "{Ctrl+Alt+€}uro{Tab}Dairy{Ctrl+Alt+€}{Return}" << offered
+            << QByteArray("\x80uro,Dairy\x80,,Item,,\r\n,,,,,\r\n");
         QTest::newRow("access keys of disabled buttons do nothing")
-            << "{Alt+U}{Alt+D}{Alt+A}x" << lines({"x,,,,,"});
-        QTest::newRow("Alt+U after F2") << "Milk{Alt+U}Bread{Enter}{Up}{F2}{Alt+U}"
+            << "{Alt+U}{Alt+D}{Alt+A}x" << editing << lines({"x,,,,,"});
+        QTest::newRow("Alt+U after F2") << "Milk{Alt+U}Bread{Enter}{Up}{F2}{Alt+U}" << offered
                                         << lines({"Milk,,,Item,,", "Bread,,,Item,,", ",,,,,"});
+        // Update Row closes the cell: the committed row is shown, not edited.
+        QTest::newRow("Ctrl+Z right after Update Row by its button undoes it")
+            << "Milk{Return}Eggs{click cmdUpdate}{Ctrl+Z}" << editing
+            << lines({"Milk,,,Item,,", "Eggs,,,,,"});
+        QTest::newRow("typing after Alt+U replaces the committed value")
+            << "Milk{Return}Eggs{Alt+U}Bread{Return}" << offered
+            << lines({"Milk,,,Item,,", "Bread,,,Item,,", ",,,,,"});
+        QTest::newRow("an Update Row that changes no value is a step, a second one is none")
+            << "Milk{Return}{Up}{Tab}Dairy{Escape}{Alt+U}{Alt+U}{Ctrl+Z}" << editing
+            << lines({"Milk,Dairy,,Item,,", ",,,,,"});
+        QTest::newRow("Delete and Backspace on a fresh sheet change nothing")
+            << "{Delete}{Backspace}{Return}" << started << lines({",,,,,"});
+        QTest::newRow("Delete on an empty cell and a paste of the same text are no steps")
+            << "Milk{Return}{Delete}{Up}{Ctrl+C}{Ctrl+V}{Ctrl+Z}" << editing
+            << lines({"Milk,,,,,"});
         QTest::newRow("Tab from the last cell of the table is Enter")
-            << "a{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}b" << lines({"a,,,Item,,", "b,,,,,"});
+            << "a{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}b" << editing << lines({"a,,,Item,,", "b,,,,,"});
         QTest::newRow("Tab from a row's last cell goes to the next row")
-            << "a{Enter}b{Up}{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}c" << lines({"a,,,Item,,", "c,,,,,"});
+            << "a{Enter}b{Up}{Tab}{Tab}{Tab}{Tab}{Tab}{Tab}c" << editing
+            << lines({"a,,,Item,,", "c,,,,,"});
         QTest::newRow("Shift+Tab goes back a row and stops at the first cell")
-            << "a{Enter}{Shift+Tab}1" + QStringLiteral("{Shift+Tab}").repeated(8) + "b"
+            << "a{Enter}{Shift+Tab}1" + QStringLiteral("{Shift+Tab}").repeated(8) + "b" << editing
             << lines({"b,,,Item,,1", ",,,,,"});
         QTest::newRow("Enter on a blank row adds no row")
-            << "{Enter}{Enter}a{Enter}{Enter}" << lines({"a,,,Item,,", ",,,,,"});
+            << "{Enter}{Return}a{Return}{Enter}" << offered << lines({"a,,,Item,,", ",,,,,"});
         // Update Row appends a row after any Add Row, whichever row it commits.
         QTest::newRow("Enter after changing an earlier row")
-            << "a{Enter}b{Enter}{Up}{Tab}x{Enter}c"
+            << "a{Enter}b{Enter}{Up}{Tab}x{Enter}c" << editing
             << lines({"a,,,Item,,", "b,x,,Item,,", ",,,,,", "c,,,,,"});
         QTest::newRow("Delete Row after a Save deletes the row the user is on")
-            << "a{Alt+U}b{Alt+U}{Up}{Alt+S}{Alt+D}" << lines({"b,,,Item,,", ",,,,,"});
-        QTest::newRow("whole Item Type words typed after the shorthand")
+            << "a{Alt+U}b{Alt+U}{Up}{Alt+S}{Alt+D}" << offered << lines({"b,,,Item,,", ",,,,,"});
+        QTest::newRow("whole Item Type words typed over the completion")
             << "{Tab}{Tab}{Tab}weight{Enter}{Tab}{Tab}{Tab}volume{Enter}{Tab}{Tab}{Tab}Item{Enter}"
-            << lines({",,,Weight,,", ",,,Volume,,", ",,,Item,,", ",,,,,"});
+            << offered << lines({",,,Weight,,", ",,,Volume,,", ",,,Item,,", ",,,,,"});
+        // Backspace takes the completed rest away, and a text that starts no word stays.
+        QTest::newRow("Item Type completes any start of a word")
+            << "{Tab}{Tab}{Tab}vol{Return}{Tab}{Tab}{Tab}WE{Return}{Tab}{Tab}{Tab}it{Return}"
+               "{Tab}{Tab}{Tab}vx{Tab}{Shift+Tab}{Shift+Tab}{Shift+Tab}{Shift+Tab}{Tab}{Tab}{Tab}"
+               "vol{Backspace}{Backspace}{Tab}x"
+            << editing << lines({",,,Volume,,", ",,,Weight,,", ",,,Item,,", ",,,Vo,x,"});
         const QString twoGroups = QStringLiteral("a{Tab}Fruit{Enter}b{Tab}Frozen{Enter}c{Tab}fr");
         const QByteArray twoRows = lines({"a,Fruit,,Item,,", "b,Frozen,,Item,,"});
-        QTest::newRow("Down, Down, Enter in a pick list")
-            << twoGroups + QStringLiteral("{Down}{Down}{Enter}")
-            << twoRows + lines({"c,Frozen,,Item,,", ",,,,,"});
+        QTest::newRow("Enter takes the highlighted entry and stays in the cell")
+            << twoGroups + QStringLiteral("{Down}{Down}{Enter} food{Return}") << offered
+            << twoRows + lines({"c,Frozen food,,Item,,", ",,,,,"});
         QTest::newRow("Down and Up stop at the ends")
-            << twoGroups + QStringLiteral("{Down}{Down}{Down}{Up}{Up}{Up}{Enter}")
-            << twoRows + lines({"c,Fruit,,Item,,", ",,,,,"});
-        QTest::newRow("Tab takes the highlighted entry") << twoGroups
-                + QStringLiteral("{Down}{Tab}1.00") << twoRows + lines({"c,Fruit,1.00,,,"});
+            << twoGroups + QStringLiteral("{Down}{Down}{Down}{Up}{Up}{Up}{Return}{Tab}1.00{Return}")
+            << offered << twoRows + lines({"c,Fruit,1.00,Item,,", ",,,,,"});
+        QTest::newRow("Tab takes the highlighted entry")
+            << twoGroups + QStringLiteral("{Down}{Tab}1.00") << editing
+            << twoRows + lines({"c,Fruit,1.00,,,"});
         QTest::newRow("Escape hides the list and keeps the text")
-            << twoGroups + QStringLiteral("{Escape}{Down}{Enter}")
+            << twoGroups + QStringLiteral("{Escape}{Down}{Return}") << offered
             << twoRows + lines({"c,fr,,Item,,", ",,,,,"});
     }
     void keysTypedAtFullSpeedGiveTheFile()
     {
         QFETCH(QString, keys);
+        QFETCH(QString, buttons);
         QFETCH(QByteArray, file);
         WindowDriver driver;
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("items.csv"));
         driver.fileAnswers = {fileName, fileName};
         driver.keys(keys);
+        QCOMPARE(driver.rowButtons(), buttons);
         driver.fileAnswers = {fileName};
         driver.click("cmdSave");
         QCOMPARE(contents(fileName), file);

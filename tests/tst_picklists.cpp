@@ -128,7 +128,7 @@ private Q_SLOTS:
             driver.pickListState("lstGroups"), QStringLiteral("hidden [] at (186, 150) 73x32"));
     }
 
-    void itemTypeShorthand_data()
+    void itemTypeCompletion_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("cell");
@@ -146,12 +146,12 @@ private Q_SLOTS:
                            << "Volume";
         QTest::newRow("x") << "x"
                            << "x";
-        QTest::newRow("It") << "It"
-                            << "It";
+        QTest::newRow("It, the I typed before the t: not at the end") << "It"
+                                                                      << "It";
         QTest::newRow("Wx") << "Wx"
                             << "Wx";
     }
-    void itemTypeShorthand()
+    void itemTypeCompletion()
     {
         QFETCH(QString, typed);
         QFETCH(QString, cell);

@@ -195,9 +195,21 @@ void WindowDriver::keys(QStringView script)
             QTest::keyClicks(target, script.sliced(i, 1).toString());
             continue;
         }
-        const QKeyCombination key = QKeySequence(script.sliced(i + 1, close - i - 1).toString())[0];
-        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        const QStringView token = script.sliced(i + 1, close - i - 1);
         i = close;
+        if (token.startsWith(u"click ")) {
+            click(token.sliced(6).toLatin1().constData());
+            continue;
+        }
+        const QKeyCombination key = QKeySequence(token.toString())[0];
+        // QTest gives only ASCII keys their text; a key such as € types its own character.
+        const char32_t character = char32_t(key.key());
+        if (character > 0x7f && character < Qt::Key_Escape) {
+            QTest::sendKeyEvent(QTest::Click, target, key.key(), QString::fromUcs4(&character, 1),
+                key.keyboardModifiers());
+            continue;
+        }
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
     }
 }
 

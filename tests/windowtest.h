@@ -54,11 +54,12 @@ public:
     void type(const QString &text);
     // Sends keys to whatever has the focus, back to back with nothing waited for, as a fast
     // typist does: text is typed as it stands, and {Name} presses a key or a combination as
-    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb".
+    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb", "{Ctrl+Alt+€}" (AltGr);
+    // {click cmdUpdate} clicks a button with the mouse.
     void keys(QStringView script);
-    // Types a value of two letters or more without the cell ever holding just one letter,
-    // which the Item Type column would expand: one that starts with I, W or V gets its first
-    // letter last.
+    // Types a value of two letters or more as it stands, where the Item Type column would
+    // complete a start of Item, Weight or Volume typed at the end: one that starts with I, W or
+    // V gets its first letter last, typed before the rest, where nothing completes.
     void typeAsOneValue(const QString &text);
     // Clicks a cell and types into it.
     void typeInto(int row, int column, const QString &text);

@@ -32,9 +32,12 @@ bool CellDelegate::eventFilter(QObject *editor, QEvent *event)
 
 void CellDelegate::storeEdit()
 {
-    // The keystroke is in the table before anyone hears of it.
+    // The keystroke is in the table before anyone hears of it. An edit that leaves the text as
+    // it was (a character typed over the same character) is no change of the cell.
+    m_stored = false;
     Q_EMIT commitData(qobject_cast<QWidget *>(sender()));
-    Q_EMIT textEdited();
+    if (m_stored)
+        Q_EMIT textEdited();
 }
 
 // The model echoes every stored keystroke back; resetting the editor to the same text would
@@ -54,5 +57,5 @@ void CellDelegate::setModelData(
 {
     const QString text = static_cast<QLineEdit *>(editor)->text();
     if (text != index.data(Qt::EditRole).toString())
-        model->setData(index, text, Qt::EditRole);
+        m_stored = model->setData(index, text, Qt::EditRole);
 }

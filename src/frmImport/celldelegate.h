@@ -30,4 +30,8 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void storeEdit();
+
+private:
+    // Whether the last setModelData wrote to the model.
+    mutable bool m_stored = false;
 };

@@ -25,6 +25,7 @@
 
 #include <climits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -299,7 +300,7 @@ public:
     ~Step()
     {
         if (--m_window->m_stepDepth == 0)
-            m_window->settleStep();
+            m_window->settleStep(StepKind::Command);
     }
     Step(const Step &) = delete;
     Step &operator=(const Step &) = delete;
@@ -345,12 +346,17 @@ private:
     QPersistentModelIndex m_typingIn;
 };
 
-// Takes what the rows went through since the last step as one step of undo.
-void frmImport::settleStep()
+// Takes what happened since the last step as one step of undo. Typing is a step when it changed
+// the rows. A command is one when it changed the rows or anything else the window shows of the
+// row commands (the buttons, AddingRow, the cursor), even with every value as it was, so that
+// undo and redo put all of it back; a command that changed nothing is no step, so that Ctrl+Z
+// never seems to do nothing. Before the sheet is set up there is nothing to undo.
+void frmImport::settleStep(StepKind kind)
 {
     std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
     const WindowState now = windowState();
-    if (!splices.empty()) {
+    if (!splices.empty()
+        || (kind == StepKind::Command && rsItems.isJournaling() && now != m_stepStart)) {
         m_undoStack->push(new TableStep(rsItems, std::move(splices), m_stepStart, now,
             [this](const WindowState &state) { restoreState(state); }));
     }
@@ -462,6 +468,7 @@ void frmImport::pasteCells()
     }
     switch (pasted.outcome) {
     case ItemTable::BlockResult::Outcome::Set:
+    case ItemTable::BlockResult::Outcome::Unchanged:
         break;
     case ItemTable::BlockResult::Outcome::OutOfMemory:
         showError(tr("Nothing was pasted: the rows do not fit in the memory left."));
@@ -475,7 +482,7 @@ void frmImport::pasteCells()
     }
 }
 
-// Empties the selected cells, as typing them empty would.
+// Empties the selected cells, as typing them empty would; cells already empty stay as they are.
 void frmImport::clearCells()
 {
     const QRect block = DataGrid1->selectedBlock();
@@ -494,7 +501,7 @@ void frmImport::clearCells()
             applyRowEvent(RowEvent::Editing);
     }
     // Emptying cells never makes a row longer.
-    if (cleared.outcome != ItemTable::BlockResult::Outcome::Set)
+    if (cleared.outcome == ItemTable::BlockResult::Outcome::OutOfMemory)
         showError(tr("Nothing was cleared: the rows do not fit in the memory left."));
 }
 
@@ -565,6 +572,9 @@ void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
 
 void frmImport::DataGrid1_Change()
 {
+    // Only text that a key added at the end completes: Backspace, Delete, cut and the editor's
+    // undo never do, so the user can take a completion away and shorten the text.
+    const bool addedAtEnd = std::exchange(m_keyTypes, false) && DataGrid1->isCaretAtEnd();
     applyRowEvent(RowEvent::Editing);
     for (const PickListColumn &pickList : m_pickLists) {
         if (position(pickList.column) != DataGrid1->currentColumn())
@@ -572,14 +582,14 @@ void frmImport::DataGrid1_Change()
         if (pickList.values)
             refillPickList(pickList.list, *pickList.values);
         else
-            showItemTypeList();
+            showItemTypeList(addedAtEnd);
     }
 }
 
 // The one place that says what a key does in the grid and its editor beyond their own
-// handling: Alt with a key that types never types, Tab, Shift+Tab and Enter move from cell to
-// cell and from item to item without wrapping round, and a shown pick list takes Up, Down and
-// Escape.
+// handling: Alt with a key that types never types, a key that types may complete the Item
+// Type, Tab, Shift+Tab and Enter move from cell to cell and from item to item without wrapping
+// round, and a shown pick list takes Up, Down, Escape and, with an entry highlighted, Enter.
 frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 {
     const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
@@ -587,7 +597,9 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     if (modifiers.testFlag(Qt::AltModifier) && !modifiers.testFlag(Qt::ControlModifier)
         && !event.text().isEmpty())
         return KeyCommand::Swallow;
-    const bool listShown = shownPickList() != nullptr;
+    const PickList *list = shownPickList();
+    const bool listShown = list != nullptr;
+    const bool entryHighlighted = listShown && !list->highlighted().isNull();
     // With an editor open these keys are the editor's own.
     if (!DataGrid1->isEditing()) {
         if (event.matches(QKeySequence::Copy))
@@ -602,6 +614,12 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         if (event.key() == Qt::Key_Delete && modifiers == Qt::NoModifier)
             return KeyCommand::Clear;
     }
+    // As the editor reads them: Control alone or with Shift types nothing, AltGr does.
+    const bool typesText = !event.text().isEmpty() && event.text().front().isPrint()
+        && modifiers != Qt::ControlModifier
+        && modifiers != (Qt::ControlModifier | Qt::ShiftModifier);
+    if (typesText || (DataGrid1->isEditing() && event.matches(QKeySequence::Paste)))
+        return KeyCommand::Type;
     switch (event.key()) {
     case Qt::Key_Tab:
         if (modifiers == Qt::ShiftModifier)
@@ -611,7 +629,9 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         return KeyCommand::PreviousCell;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return modifiers == Qt::NoModifier ? KeyCommand::NextItem : KeyCommand::None;
+        if (modifiers != Qt::NoModifier)
+            return KeyCommand::None;
+        return entryHighlighted ? KeyCommand::TakeEntry : KeyCommand::NextItem;
     case Qt::Key_Down:
         return listShown ? KeyCommand::HighlightNext : KeyCommand::None;
     case Qt::Key_Up:
@@ -626,15 +646,16 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
 {
     const KeyCommand command = keyCommand(*event);
-    if (command == KeyCommand::None)
+    m_keyTypes = command == KeyCommand::Type;
+    // The open editor types the key itself. Qt's grid starts an edit only for a key without
+    // Control and Alt, which leaves out AltGr where it arrives as the two (€ on many layouts).
+    if (command == KeyCommand::None || (command == KeyCommand::Type && DataGrid1->isEditing()))
         return;
     event->accept();
     PickList *list = shownPickList();
-    // Tab and Enter take a highlighted entry as a click on it would, then move on.
-    if (list && !list->highlighted().isNull()
-        && (command == KeyCommand::NextCell || command == KeyCommand::NextItem)) {
+    // Tab takes a highlighted entry as a click on it would, then moves on.
+    if (list && !list->highlighted().isNull() && command == KeyCommand::NextCell)
         choosePickListEntry(list, list->highlighted());
-    }
     switch (command) {
     case KeyCommand::NextCell:
         goToNextCell();
@@ -644,6 +665,12 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
         break;
     case KeyCommand::NextItem:
         goToNextItem();
+        break;
+    case KeyCommand::TakeEntry:
+        // As in the completion lists users know, Enter takes the entry and stays: the next
+        // Enter is "next item".
+        choosePickListEntry(list, list->highlighted());
+        DataGrid1->resumeEditing();
         break;
     case KeyCommand::HighlightNext:
         list->highlightNext();
@@ -668,6 +695,9 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
         break;
     case KeyCommand::Redo:
         redo();
+        break;
+    case KeyCommand::Type:
+        DataGrid1->typeIntoCurrentCell(event);
         break;
     case KeyCommand::None:
     case KeyCommand::Swallow:
@@ -772,17 +802,22 @@ void frmImport::refillPickList(PickList *list, const ValueList &values)
         list, entries.isEmpty() ? list->height() : int(entries.size()) * PickList::EntryPitch);
 }
 
-void frmImport::showItemTypeList()
+void frmImport::showItemTypeList(bool complete)
 {
     lstItemType->clearHighlight();
     lstItemType->show();
     placePickList(lstItemType, Layout::lstItemType.height());
-    // Each test reads the cell afresh, so a word just expanded matches no later letter. The
-    // letter typed stays typed and the rest of the word is selected, so that typing the whole
-    // word gives the word.
+    // Text that starts a word completes it as inline completion does: what was typed stays
+    // typed and the rest of the word is selected, so that typing on gives the word, and any
+    // other text stays as typed.
+    const QString text = DataGrid1->currentCellText();
+    if (!complete || text.isEmpty())
+        return;
     for (const QString &itemType : itemTypes()) {
-        if (DataGrid1->currentCellText().compare(itemType.left(1), Qt::CaseInsensitive) == 0)
-            DataGrid1->completeCurrentCell(itemType, 1);
+        if (itemType.startsWith(text, Qt::CaseInsensitive)) {
+            DataGrid1->completeCurrentCell(itemType, int(text.size()));
+            return;
+        }
     }
 }
 
@@ -832,6 +867,10 @@ void frmImport::cmdAdd_Click()
 void frmImport::cmdUpdate_Click()
 {
     Step step(this);
+    // The committed row is shown, not edited: the next key starts a new edit of the cell, and
+    // Ctrl+Z reaches the grid, where it undoes this command.
+    DataGrid1->closeCellEditor();
+    DataGrid1->setFocus();
     for (const PickListColumn &pickList : m_pickLists) {
         const std::optional<QString> value = rsItems.fieldValue(pickList.column);
         if (pickList.values && value)

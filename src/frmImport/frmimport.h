@@ -71,6 +71,8 @@ private:
     enum class RowEvent { Created, AddRow, Editing, Updated };
     enum class FileCommand { Open, Save };
     enum class MessageKind { Information, Warning };
+    // What ends with a step: typing in a cell, or a command.
+    enum class StepKind { Typing, Command };
     // What a key does in the grid, beyond what the grid and its editor do with it themselves.
     enum class KeyCommand {
         None,
@@ -78,6 +80,10 @@ private:
         NextCell,
         PreviousCell,
         NextItem,
+        // Adds text to the cell: the editor types it, and it may complete the Item Type.
+        Type,
+        // Puts the highlighted entry of the shown pick list into the cell.
+        TakeEntry,
         HighlightNext,
         HighlightPrevious,
         HidePickList,
@@ -120,13 +126,13 @@ private:
     void redo();
     WindowState windowState() const;
     void restoreState(const WindowState &state);
-    void settleStep();
+    void settleStep(StepKind kind = StepKind::Typing);
     void cancelStep();
     PickList *shownPickList() const;
     void placePickList(PickList *list, int height);
     void placeShownPickLists();
     void refillPickList(PickList *list, const ValueList &values);
-    void showItemTypeList();
+    void showItemTypeList(bool complete);
     void hidePickLists();
     void choosePickListEntry(PickList *list, const QString &entry);
     void lstGroups_Click(const QString &entry);
@@ -165,6 +171,8 @@ private:
     WindowState m_stepStart;
     // How deep in commands that run one another the window is: they all make one step.
     int m_stepDepth = 0;
+    // Whether the key being handled adds text to the cell.
+    bool m_keyTypes = false;
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;

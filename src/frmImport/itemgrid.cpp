@@ -67,9 +67,17 @@ void ItemGrid::setCurrentCellText(const QString &text)
 
 void ItemGrid::completeCurrentCell(const QString &word, int typed)
 {
-    setCurrentCellText(word);
+    if (currentCellText() != word)
+        setCurrentCellText(word);
     if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(currentIndex())))
         editor->setSelection(int(word.size()), typed - int(word.size()));
+}
+
+bool ItemGrid::isCaretAtEnd() const
+{
+    const auto *editor = qobject_cast<QLineEdit *>(indexWidget(currentIndex()));
+    return editor && !editor->hasSelectedText()
+        && editor->cursorPosition() == editor->text().size();
 }
 
 void ItemGrid::closeCellEditor()
@@ -135,6 +143,11 @@ void ItemGrid::resumeEditing()
         editor->deselect();
         editor->end(false);
     }
+}
+
+void ItemGrid::typeIntoCurrentCell(QKeyEvent *event)
+{
+    edit(currentIndex(), AnyKeyPressed, event);
 }
 
 void ItemGrid::keyPressEvent(QKeyEvent *event)

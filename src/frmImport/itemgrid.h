@@ -30,8 +30,12 @@ public:
     // Replaces the current cell's text with `word` of which the user typed the first `typed`
     // characters: the caret stays after them and the rest is selected, so typing on replaces it.
     void completeCurrentCell(const QString &word, int typed);
+    // Whether the cell editor is open with the caret after its text and nothing selected.
+    bool isCaretAtEnd() const;
     // Stores and closes the open cell editor, if any, giving the focus back to the grid.
     void closeCellEditor();
+    // Starts a new edit of the current cell that replaces its text with what the key types.
+    void typeIntoCurrentCell(QKeyEvent *event);
     // Opens the editor on the current cell with the caret after its text.
     void resumeEditing();
     // The bottom edge of the current row as drawn, in the grid's coordinates; none while the

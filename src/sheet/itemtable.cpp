@@ -191,22 +191,60 @@ ItemTable::BlockResult ItemTable::setBlock(int row, int column, const QList<QStr
 {
     using Outcome = BlockResult::Outcome;
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || lines.isEmpty())
-        return {};
+        return {Outcome::Unchanged};
     const int existing = std::min(int(lines.size()), size() - row);
     const int added = int(lines.size()) - existing;
-    // The rows as they will be: copies of the existing rows that change, then the new rows.
+    const auto width = [column](const QStringList &values) {
+        return std::min(int(values.size()), ColumnCount - column);
+    };
+    // A value equal to the cell's is not written, so an empty value leaves an absent field
+    // absent, and a row whose cells already hold the values does not change.
+    const auto changes = [&](int line) {
+        const ItemRow &itemRow = m_rows[std::size_t(row + line)];
+        const QStringList &values = lines[line];
+        for (int v = 0; v < width(values); ++v) {
+            if (QStringView(values[v]) != itemRow.fieldView(columnAt(column + v)))
+                return true;
+        }
+        return false;
+    };
+    int first = 0;
+    while (first < existing && !changes(first))
+        ++first;
+    int last = existing;
+    while (last > first && !changes(last - 1))
+        --last;
+    if (first == last && added == 0)
+        return {Outcome::Unchanged};
+
+    // The rows as they will be: copies of the existing rows from the first that changes to the
+    // last, then the new rows.
     std::vector<ItemRow> rows;
-    try {
-        rows.reserve(std::size_t(lines.size()));
-        for (int i = 0; i < lines.size(); ++i) {
-            ItemRow &itemRow = i < existing
-                ? rows.emplace_back(m_rows[std::size_t(row) + std::size_t(i)])
-                : rows.emplace_back();
-            const QStringList &values = lines[i];
-            for (int j = 0; j < values.size() && column + j < ColumnCount; ++j) {
-                if (!itemRow.setField(columnAt(column + j), values[j]))
-                    return {Outcome::TooLong, row + i, column + j};
+    BlockResult tooLong {Outcome::Set};
+    const auto build = [&](int line) {
+        ItemRow &itemRow = line < existing ? rows.emplace_back(m_rows[std::size_t(row + line)])
+                                           : rows.emplace_back();
+        const QStringList &values = lines[line];
+        for (int v = 0; v < width(values); ++v) {
+            const Column at = columnAt(column + v);
+            if (line < existing && QStringView(values[v]) == itemRow.fieldView(at))
+                continue;
+            if (!itemRow.setField(at, values[v])) {
+                tooLong = {Outcome::TooLong, row + line, column + v};
+                return false;
             }
+        }
+        return true;
+    };
+    try {
+        rows.reserve(std::size_t(last - first + added));
+        for (int line = first; line < last; ++line) {
+            if (!build(line))
+                return tooLong;
+        }
+        for (int line = existing; line < int(lines.size()); ++line) {
+            if (!build(line))
+                return tooLong;
         }
         m_rows.reserve(m_rows.size() + std::size_t(added));
         if (m_journaling)
@@ -216,29 +254,30 @@ ItemTable::BlockResult ItemTable::setBlock(int row, int column, const QList<QStr
     }
 
     // Nothing below allocates: the rows only move.
-    if (existing > 0) {
-        const auto first = m_rows.begin() + row;
-        std::swap_ranges(first, first + existing, rows.begin());
-        Q_EMIT dataChanged(index(row, column), index(row + existing - 1, ColumnCount - 1),
+    const int changed = last - first;
+    if (changed > 0) {
+        const auto at = m_rows.begin() + row + first;
+        std::swap_ranges(at, at + changed, rows.begin());
+        Q_EMIT dataChanged(index(row + first, column), index(row + last - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
-        if (m_cursor >= row && m_cursor < row + existing && m_pending == Pending::None)
+        if (m_cursor >= row + first && m_cursor < row + last && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
     const int end = size();
     if (added > 0) {
         beginInsertRows({}, end, end + added - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin() + existing),
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin() + changed),
             std::make_move_iterator(rows.end()));
         endInsertRows();
     }
     // The journal keeps the changed rows as they were, which the front of `rows` now holds.
-    if (existing > 0) {
-        rows.erase(rows.begin() + existing, rows.end());
-        record({row, existing, std::move(rows)});
+    if (changed > 0) {
+        rows.erase(rows.begin() + changed, rows.end());
+        record({row + first, changed, std::move(rows)});
     }
     if (added > 0)
         record({end, added, {}});
-    return {};
+    return {Outcome::Set};
 }
 
 void ItemTable::record(Splice splice)

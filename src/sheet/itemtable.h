@@ -78,7 +78,8 @@ public:
     // What setBlock did.
     struct BlockResult
     {
-        enum class Outcome { Set, TooLong, OutOfMemory };
+        // Unchanged: every cell already held its value.
+        enum class Outcome { Set, Unchanged, TooLong, OutOfMemory };
         Outcome outcome = Outcome::Set;
         // For TooLong, the first cell whose value would make its row longer than a row holds.
         int row = 0;
@@ -86,13 +87,14 @@ public:
     };
     // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
     // values past the last column are dropped and rows are appended at the end as needed, in
-    // one batch. The current row, if it changed, becomes pending; the cursor stays. Every row
-    // it stores is built before the first one changes, so a value too long for its row, or
-    // memory running out, changes nothing.
+    // one batch. Only values that differ from the cells are written. The current row, if it
+    // changed, becomes pending; the cursor stays. Every row it stores is built before the first
+    // one changes, so a value too long for its row, or memory running out, changes nothing.
     BlockResult setBlock(int row, int column, const QList<QStringList> &lines);
 
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
+    bool isJournaling() const { return m_journaling; }
     std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
     // Undoes the splices of one step, last first, or does them again, first first. Running out
     // of memory throws std::bad_alloc before any row moves.
