@@ -75,6 +75,9 @@ private Q_SLOTS:
         QTest::newRow("an Update Row that changes no value is a step, a second one is none")
             << "Milk{Return}{Up}{Tab}Dairy{Escape}{Alt+U}{Alt+U}{Ctrl+Z}" << editing
             << lines({"Milk,Dairy,,Item,,", ",,,,,"});
+        QTest::newRow("a choice from a list still shown after Update Row is a change")
+            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return}" << editing
+            << lines({"Milk,Dairy,,Item,,", "Eggs,Dairy,,Item,,"});
         QTest::newRow("Delete and Backspace on a fresh sheet change nothing")
             << "{Delete}{Backspace}{Return}" << started << lines({",,,,,"});
         QTest::newRow("Delete on an empty cell and a paste of the same text are no steps")

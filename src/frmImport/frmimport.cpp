@@ -829,8 +829,14 @@ void frmImport::hidePickLists()
 
 void frmImport::choosePickListEntry(PickList *list, const QString &entry)
 {
+    // With the cell closed (a list still shown after Update Row), no editor reports the change:
+    // the choice changes the committed row as typing would.
+    const bool changesClosedCell
+        = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
     DataGrid1->setCurrentCellText(entry);
     list->hide();
+    if (changesClosedCell)
+        applyRowEvent(RowEvent::Editing);
 }
 
 void frmImport::lstGroups_Click(const QString &entry)
