@@ -1,3 +1,4 @@
+#include "itemtype.h"
 #include "tablerows.h"
 
 #include <QAbstractItemModelTester>
@@ -103,6 +104,59 @@ private Q_SLOTS:
         QCOMPARE(
             m_table->GetString(2, u";", u"\n", u"-"), QStringLiteral("a;-;-;-;-;-\nb;-;-;-;-;-\n"));
         QCOMPARE(m_table->currentRow(), 2);
+    }
+
+    // Text typed at the end of an Item Type cell completes to the word it starts, ignoring
+    // case; Update Row keeps one of the words as it stands and turns anything else into
+    // "Item".
+    void itemTypeRules_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("completion");
+        QTest::addColumn<QString>("tidied");
+        const QString none;
+        QTest::newRow("i") << "i"
+                           << "Item"
+                           << "Item";
+        QTest::newRow("I") << "I"
+                           << "Item"
+                           << "Item";
+        QTest::newRow("w") << "w"
+                           << "Weight"
+                           << "Item";
+        QTest::newRow("W") << "W"
+                           << "Weight"
+                           << "Item";
+        QTest::newRow("v") << "v"
+                           << "Volume"
+                           << "Item";
+        QTest::newRow("V") << "V"
+                           << "Volume"
+                           << "Item";
+        QTest::newRow("vol: any start of a word") << "vol"
+                                                  << "Volume"
+                                                  << "Item";
+        QTest::newRow("WE") << "WE"
+                            << "Weight"
+                            << "Item";
+        QTest::newRow("the whole word") << "Weight"
+                                        << "Weight"
+                                        << "Weight";
+        QTest::newRow("the whole word in other case") << "weight"
+                                                      << "Weight"
+                                                      << "Item";
+        QTest::newRow("x: no word") << "x" << none << "Item";
+        QTest::newRow("Wx: past a word") << "Wx" << none << "Item";
+        QTest::newRow("empty") << "" << none << "Item";
+        QTest::newRow("absent") << none << none << "Item";
+    }
+    void itemTypeRules()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, completion);
+        QFETCH(QString, tidied);
+        QCOMPARE(ItemType::completion(value).value_or(QString()), completion);
+        QCOMPARE(ItemType::tidied(value.isNull() ? std::nullopt : std::optional(value)), tidied);
     }
 
     void anyMoveCommitsThePendingRow_data()

@@ -4,6 +4,7 @@
 #include "csvcommands.h"
 #include "filemessages.h"
 #include "itemgrid.h"
+#include "itemtype.h"
 #include "picklist.h"
 
 #include <QApplication>
@@ -68,15 +69,6 @@ QFont designFont(const QString &family)
 QFont gridFont()
 {
     return designFont(QStringLiteral("Arial Black"));
-}
-
-// The Item Type vocabulary; the first is what any other text becomes. These are values stored
-// in the file, not words of the user interface, so they are never translated.
-const QStringList &itemTypes()
-{
-    static const QStringList types {
-        QStringLiteral("Item"), QStringLiteral("Weight"), QStringLiteral("Volume")};
-    return types;
 }
 
 // A button draws its caption in the button-text colour, the cells and lists theirs in the text
@@ -151,7 +143,7 @@ frmImport::frmImport(QWidget *parent)
     cmdOpen = makeButton(this, "cmdOpen", tr("&Open File"), QStringLiteral(":/icons/open.png"),
         tr("Append the items of a CSV file to the grid"), Layout::cmdOpen);
     lstItemType = makePickList(this, "lstItemType", Layout::lstItemType);
-    lstItemType->setEntries(itemTypes());
+    lstItemType->setEntries(ItemType::vocabulary());
     lstStore = makePickList(this, "lstStore", Layout::lstStore);
     lstGroups = makePickList(this, "lstGroups", Layout::lstGroups);
     CommonDialog1 = new QFileDialog(this);
@@ -810,15 +802,11 @@ void frmImport::showItemTypeList(bool complete)
     // Text that starts a word completes it as inline completion does: what was typed stays
     // typed and the rest of the word is selected, so that typing on gives the word, and any
     // other text stays as typed.
-    const QString text = DataGrid1->currentCellText();
-    if (!complete || text.isEmpty())
+    if (!complete)
         return;
-    for (const QString &itemType : itemTypes()) {
-        if (itemType.startsWith(text, Qt::CaseInsensitive)) {
-            DataGrid1->completeCurrentCell(itemType, int(text.size()));
-            return;
-        }
-    }
+    const QString text = DataGrid1->currentCellText();
+    if (const std::optional<QString> word = ItemType::completion(text))
+        DataGrid1->completeCurrentCell(*word, int(text.size()));
 }
 
 void frmImport::hidePickLists()
@@ -831,8 +819,7 @@ void frmImport::choosePickListEntry(PickList *list, const QString &entry)
 {
     // With the cell closed (a list still shown after Update Row), no editor reports the change:
     // the choice changes the committed row as typing would.
-    const bool changesClosedCell
-        = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
+    const bool changesClosedCell = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
     DataGrid1->setCurrentCellText(entry);
     list->hide();
     if (changesClosedCell)
@@ -882,11 +869,10 @@ void frmImport::cmdUpdate_Click()
         if (pickList.values && value)
             pickList.values->remember(*value);
     }
-    // An absent Item Type becomes "Item" too. With no current row the read fails and so does
-    // the write: no row changes.
+    // With no current row the read fails and so does the write: no row changes.
     const std::optional<QString> type = rsItems.fieldValue(Column::ItemType);
-    if (!type || !itemTypes().contains(*type, Qt::CaseSensitive))
-        rsItems.setFieldValue(Column::ItemType, itemTypes().first());
+    if (const QString tidied = ItemType::tidied(type); type != tidied)
+        rsItems.setFieldValue(Column::ItemType, tidied);
     rsItems.Update();
     applyRowEvent(RowEvent::Updated);
     if (AddingRow)
