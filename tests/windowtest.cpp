@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +43,8 @@ WindowDriver::WindowDriver()
     : m_window(std::make_unique<frmImport>())
 {
     QApplication::setApplicationName(QStringLiteral("PantrovoImporter"));
+    // A command that forgets to open its undo step makes the window warn: that fails the test.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("outside any command")));
     m_window->setDialogRunner([this](QDialog &dialog) {
         if (auto *box = qobject_cast<QMessageBox *>(&dialog)) {
             const QString icon = box->icon() == QMessageBox::Information

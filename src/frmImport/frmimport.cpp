@@ -1,8 +1,7 @@
 #include "frmimport.h"
 
 #include "appearance.h"
-#include "csvcommands.h"
-#include "filemessages.h"
+#include "commandstep.h"
 #include "itemgrid.h"
 #include "itemtype.h"
 #include "picklist.h"
@@ -13,10 +12,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
@@ -24,7 +19,6 @@
 #include <QToolButton>
 #include <QUndoStack>
 
-#include <climits>
 #include <new>
 #include <utility>
 
@@ -49,12 +43,12 @@ constexpr int OtherColumnWidth = 100;
 } // namespace Layout
 
 // What an event does to one of the row buttons; Keep leaves it as it was.
-enum class Switch { Keep, On, Off };
+enum class ButtonChange { Keep, Enable, Disable };
 
-void apply(QToolButton *button, Switch state)
+void changeButton(QToolButton *button, ButtonChange change)
 {
-    if (state != Switch::Keep)
-        button->setEnabled(state == Switch::On);
+    if (change != ButtonChange::Keep)
+        button->setEnabled(change == ButtonChange::Enable);
 }
 
 // Where a font is missing the platform substitutes one of its own.
@@ -105,18 +99,6 @@ PickList *makePickList(QWidget *parent, const char *name, const QRect &place)
     setBackground(list, QPalette::Base);
     list->hide();
     return list;
-}
-
-// The local files among dropped things, in their order; none when anything else is dropped.
-QStringList droppedFiles(const QMimeData *data)
-{
-    QStringList fileNames;
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            return {};
-        fileNames.append(url.toLocalFile());
-    }
-    return fileNames;
 }
 
 } // namespace
@@ -176,8 +158,10 @@ frmImport::frmImport(QWidget *parent)
 
     applyRowEvent(RowEvent::Created);
 
-    m_pickLists = {{{Column::Group, lstGroups, &Groups}, {Column::Store, lstStore, &Stores},
-        {Column::ItemType, lstItemType, nullptr}, {Column::AisleNo, lstAisleNo, &AisleNos}}};
+    m_pickLists = {{{Column::Group, lstGroups, &Groups, Layout::lstGroups.height()},
+        {Column::Store, lstStore, &Stores, Layout::lstStore.height()},
+        {Column::ItemType, lstItemType, nullptr, Layout::lstItemType.height()},
+        {Column::AisleNo, lstAisleNo, &AisleNos, Layout::lstAisleNo.height()}}};
     for (const PickListColumn &pickList : m_pickLists)
         pickList.list->raise();
 
@@ -194,7 +178,7 @@ frmImport::frmImport(QWidget *parent)
     connect(cmdSave, &QToolButton::clicked, this, &frmImport::cmdSave_Click);
     connect(DataGrid1, &ItemGrid::Change, this, &frmImport::DataGrid1_Change);
     connect(DataGrid1, &ItemGrid::ColResize, this, &frmImport::alignPickLists);
-    connect(DataGrid1, &ItemGrid::KeyDown, this, &frmImport::DataGrid1_KeyDown);
+    connect(DataGrid1, &ItemGrid::keyPressed, this, &frmImport::DataGrid1_keyPressed);
     connect(DataGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this,
         &frmImport::placeShownPickLists);
     for (QToolButton *button : {cmdAdd, cmdUpdate, cmdDelete, cmdOpen, cmdSave})
@@ -203,9 +187,9 @@ frmImport::frmImport(QWidget *parent)
         &QToolButton::click);
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, cmdSave,
         &QToolButton::click);
-    connect(DataGrid1, &ItemGrid::EditorClosed, this, [this] {
+    connect(DataGrid1, &ItemGrid::editorClosed, this, [this] {
         if (m_stepDepth == 0)
-            settleStep();
+            pushStep();
     });
     connect(lstGroups, &PickList::chosen, this, &frmImport::lstGroups_Click);
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
@@ -220,16 +204,6 @@ frmImport::~frmImport()
     // The grid goes while the table it shows is still there: closing its open editor stores
     // the editor's text and ends the step being typed, which both need the table.
     delete DataGrid1;
-}
-
-void frmImport::setDialogRunner(DialogRunner runner)
-{
-    m_runDialog = std::move(runner);
-}
-
-void frmImport::setProgressWatcher(ProgressWatcher watcher)
-{
-    m_watchProgress = std::move(watcher);
 }
 
 void frmImport::Form_Load()
@@ -275,136 +249,7 @@ void frmImport::Form_Activate()
     DataGrid1->setFocus();
     // Undo starts here, so that it never takes away the row the user starts with.
     rsItems.setJournaling(true);
-    m_stepStart = windowState();
-}
-
-// Commands that run one another (Update Row runs Add Row) make one step of undo, and the
-// typing before a command is a step of its own.
-class frmImport::Step
-{
-public:
-    explicit Step(frmImport *window)
-        : m_window(window)
-    {
-        if (m_window->m_stepDepth++ == 0)
-            m_window->settleStep();
-    }
-    ~Step()
-    {
-        if (--m_window->m_stepDepth == 0)
-            m_window->settleStep(StepKind::Command);
-    }
-    Step(const Step &) = delete;
-    Step &operator=(const Step &) = delete;
-
-private:
-    frmImport *m_window;
-};
-
-// A dialog or a progress window takes the focus from the cell being typed in, which closes its
-// editor. Afterwards the user is back where they were: the window active again (a desktop
-// without a window manager does not do it), the grid with the focus, and a cell that was being
-// typed in still open with the caret after its text, unless the command moved the cursor.
-class frmImport::ReturnToCell
-{
-public:
-    explicit ReturnToCell(frmImport *window)
-        : m_window(window)
-        , m_typingIn(
-              window->DataGrid1->isEditing() ? window->DataGrid1->currentIndex() : QModelIndex())
-    {
-    }
-    ~ReturnToCell()
-    {
-        ItemGrid *grid = m_window->DataGrid1;
-        // Without a window manager no one activates the window again when a dialog closes,
-        // and Qt keeps sending keys to the hidden dialog's last focus widget. Asking the window
-        // system (activateWindow) is not enough there: Qt must be told at once.
-        m_window->activateWindow();
-        QT_WARNING_PUSH
-        QT_WARNING_DISABLE_DEPRECATED
-        QApplication::setActiveWindow(m_window);
-        QT_WARNING_POP
-        if (m_typingIn.isValid() && m_typingIn == grid->currentIndex() && !grid->isEditing())
-            grid->resumeEditing();
-        else if (!grid->isAncestorOf(m_window->focusWidget()))
-            grid->setFocus();
-    }
-    ReturnToCell(const ReturnToCell &) = delete;
-    ReturnToCell &operator=(const ReturnToCell &) = delete;
-
-private:
-    frmImport *m_window;
-    QPersistentModelIndex m_typingIn;
-};
-
-// Takes what happened since the last step as one step of undo. Typing is a step when it changed
-// the rows. A command is one when it changed the rows or anything else the window shows of the
-// row commands (the buttons, AddingRow, the cursor), even with every value as it was, so that
-// undo and redo put all of it back; a command that changed nothing is no step, so that Ctrl+Z
-// never seems to do nothing. Before the sheet is set up there is nothing to undo.
-void frmImport::settleStep(StepKind kind)
-{
-    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
-    const WindowState now = windowState();
-    if (!splices.empty()
-        || (kind == StepKind::Command && rsItems.isJournaling() && now != m_stepStart)) {
-        m_undoStack->push(new TableStep(rsItems, std::move(splices), m_stepStart, now,
-            [this](const WindowState &state) { restoreState(state); }));
-    }
-    m_stepStart = now;
-}
-
-// Puts the rows and the window back as they were when the step now being taken began.
-void frmImport::cancelStep()
-{
-    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
-    rsItems.undo(splices);
-    restoreState(m_stepStart);
-}
-
-WindowState frmImport::windowState() const
-{
-    return {rsItems.cursorState(), std::max(DataGrid1->currentColumn(), 0), AddingRow,
-        cmdAdd->isEnabled(), cmdUpdate->isEnabled(), cmdDelete->isEnabled()};
-}
-
-void frmImport::restoreState(const WindowState &state)
-{
-    DataGrid1->closeCellEditor();
-    hidePickLists();
-    rsItems.setCursorState(state.cursor);
-    DataGrid1->setCurrentColumn(state.column);
-    AddingRow = state.addingRow;
-    cmdAdd->setEnabled(state.addEnabled);
-    cmdUpdate->setEnabled(state.updateEnabled);
-    cmdDelete->setEnabled(state.deleteEnabled);
-}
-
-// A step that cannot get the memory it needs throws before it changes a row, and before the
-// stack moves its index, so the rows and the history stay as they were.
-void frmImport::undo()
-{
-    DataGrid1->closeCellEditor();
-    settleStep();
-    try {
-        m_undoStack->undo();
-    } catch (const std::bad_alloc &) {
-        showError(tr("Nothing was undone: the rows do not fit in the memory left."));
-    }
-    m_stepStart = windowState();
-}
-
-void frmImport::redo()
-{
-    DataGrid1->closeCellEditor();
-    settleStep();
-    try {
-        m_undoStack->redo();
-    } catch (const std::bad_alloc &) {
-        showError(tr("Nothing was redone: the rows do not fit in the memory left."));
-    }
-    m_stepStart = windowState();
+    m_stepStart = commandState();
 }
 
 // Copies the selected cells as spreadsheets do: values joined by Tab, rows ended by a line end.
@@ -451,7 +296,7 @@ void frmImport::pasteCells()
             pasted.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
         }
         if (pasted.outcome == ItemTable::BlockResult::Outcome::Set) {
-            Step step(this);
+            CommandStep step(this);
             DataGrid1->closeCellEditor();
             pasted = rsItems.setBlock(block.top(), block.left(), values);
             if (pasted.outcome == ItemTable::BlockResult::Outcome::Set)
@@ -482,7 +327,7 @@ void frmImport::clearCells()
         return;
     ItemTable::BlockResult cleared;
     {
-        Step step(this);
+        CommandStep step(this);
         try {
             cleared = rsItems.setBlock(block.top(), block.left(),
                 QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
@@ -504,37 +349,23 @@ void frmImport::applyRowEvent(RowEvent event)
     struct Effect
     {
         RowEvent event;
-        Switch add;
-        Switch del;
-        Switch update;
+        ButtonChange add;
+        ButtonChange del;
+        ButtonChange update;
     };
     static constexpr std::array<Effect, 4> effects {{
-        {RowEvent::Created, Switch::Off, Switch::On, Switch::Off},
-        {RowEvent::AddRow, Switch::Keep, Switch::Off, Switch::Off},
-        {RowEvent::Editing, Switch::Off, Switch::Off, Switch::On},
-        {RowEvent::Updated, Switch::On, Switch::On, Switch::Keep},
+        {RowEvent::Created, ButtonChange::Disable, ButtonChange::Enable, ButtonChange::Disable},
+        {RowEvent::AddRow, ButtonChange::Keep, ButtonChange::Disable, ButtonChange::Disable},
+        {RowEvent::Editing, ButtonChange::Disable, ButtonChange::Disable, ButtonChange::Enable},
+        {RowEvent::Updated, ButtonChange::Enable, ButtonChange::Enable, ButtonChange::Keep},
     }};
     for (const Effect &effect : effects) {
         if (effect.event == event) {
-            apply(cmdUpdate, effect.update);
-            apply(cmdAdd, effect.add);
-            apply(cmdDelete, effect.del);
+            changeButton(cmdUpdate, effect.update);
+            changeButton(cmdAdd, effect.add);
+            changeButton(cmdDelete, effect.del);
         }
     }
-}
-
-void frmImport::alignPickList(PickList *list, Column column)
-{
-    const int at = position(column);
-    list->move(
-        DataGrid1->x() + DataGrid1->columnLeft(at) + DataGrid1->columnWidth(at) - list->width(),
-        list->y());
-}
-
-void frmImport::alignPickLists()
-{
-    for (const PickListColumn &pickList : m_pickLists)
-        alignPickList(pickList.list, pickList.column);
 }
 
 // The one place where the table's cursor becomes the grid's current cell.
@@ -559,7 +390,7 @@ void frmImport::DataGrid1_RowColChange(const QModelIndex &current)
     hidePickLists();
     // A move of the cursor ends the step being typed; the next one starts here.
     if (m_stepDepth == 0)
-        settleStep();
+        pushStep();
 }
 
 void frmImport::DataGrid1_Change()
@@ -635,7 +466,7 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     }
 }
 
-void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
+void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
 {
     const KeyCommand command = keyCommand(*event);
     m_keyTypes = command == KeyCommand::Type;
@@ -697,16 +528,6 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
     }
 }
 
-// The list shown under the current cell's column, if any.
-PickList *frmImport::shownPickList() const
-{
-    for (const PickListColumn &pickList : m_pickLists) {
-        if (position(pickList.column) == DataGrid1->currentColumn() && pickList.list->isVisible())
-            return pickList.list;
-    }
-    return nullptr;
-}
-
 void frmImport::goToCell(int row, int column)
 {
     DataGrid1->closeCellEditor();
@@ -741,7 +562,7 @@ void frmImport::goToPreviousCell()
 // last row, whatever state the row commands are in, using only the row commands themselves.
 void frmImport::goToNextItem()
 {
-    Step step(this);
+    CommandStep step(this);
     DataGrid1->closeCellEditor();
     const int row = rsItems.currentRow();
     if (cmdUpdate->isEnabled() && row >= 0 && !rsItems.row(row).isBlank()) {
@@ -757,98 +578,9 @@ void frmImport::goToNextItem()
         cmdAdd_Click();
 }
 
-// Places a list under the current row as drawn. A list taller than the room left below the row
-// stops at the window's bottom edge and scrolls, so that every entry can still be reached.
-// While the row is not wholly in view there is no place under it, and the list is hidden.
-void frmImport::placePickList(PickList *list, int height)
-{
-    const std::optional<int> bottom = DataGrid1->currentRowBottom();
-    if (!bottom) {
-        list->hide();
-        return;
-    }
-    const int top = DataGrid1->y() + *bottom;
-    list->setGeometry(list->x(), top, list->width(),
-        std::max(std::min(height, Layout::ClientSize.height() - top), 1));
-}
-
-void frmImport::placeShownPickLists()
-{
-    for (const PickListColumn &pickList : m_pickLists) {
-        if (pickList.list->isVisible()) {
-            placePickList(pickList.list,
-                pickList.values ? pickList.list->model()->rowCount() * PickList::EntryPitch
-                                : Layout::lstItemType.height());
-        }
-    }
-}
-
-void frmImport::refillPickList(PickList *list, const ValueList &values)
-{
-    const QStringList entries = values.matching(DataGrid1->currentCellText());
-    list->hide();
-    list->setEntries(entries);
-    if (!entries.isEmpty())
-        list->show();
-    placePickList(
-        list, entries.isEmpty() ? list->height() : int(entries.size()) * PickList::EntryPitch);
-}
-
-void frmImport::showItemTypeList(bool complete)
-{
-    lstItemType->clearHighlight();
-    lstItemType->show();
-    placePickList(lstItemType, Layout::lstItemType.height());
-    // Text that starts a word completes it as inline completion does: what was typed stays
-    // typed and the rest of the word is selected, so that typing on gives the word, and any
-    // other text stays as typed.
-    if (!complete)
-        return;
-    const QString text = DataGrid1->currentCellText();
-    if (const std::optional<QString> word = ItemType::completion(text))
-        DataGrid1->completeCurrentCell(*word, int(text.size()));
-}
-
-void frmImport::hidePickLists()
-{
-    for (const PickListColumn &pickList : m_pickLists)
-        pickList.list->hide();
-}
-
-void frmImport::choosePickListEntry(PickList *list, const QString &entry)
-{
-    // With the cell closed (a list still shown after Update Row), no editor reports the change:
-    // the choice changes the committed row as typing would.
-    const bool changesClosedCell = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
-    DataGrid1->setCurrentCellText(entry);
-    list->hide();
-    if (changesClosedCell)
-        applyRowEvent(RowEvent::Editing);
-}
-
-void frmImport::lstGroups_Click(const QString &entry)
-{
-    choosePickListEntry(lstGroups, entry);
-}
-
-void frmImport::lstStore_Click(const QString &entry)
-{
-    choosePickListEntry(lstStore, entry);
-}
-
-void frmImport::lstItemType_Click(const QString &entry)
-{
-    choosePickListEntry(lstItemType, entry);
-}
-
-void frmImport::lstAisleNo_Click(const QString &entry)
-{
-    choosePickListEntry(lstAisleNo, entry);
-}
-
 void frmImport::cmdAdd_Click()
 {
-    Step step(this);
+    CommandStep step(this);
     rsItems.MoveLast();
     applyRowEvent(RowEvent::AddRow);
     rsItems.AddNew();
@@ -859,7 +591,7 @@ void frmImport::cmdAdd_Click()
 
 void frmImport::cmdUpdate_Click()
 {
-    Step step(this);
+    CommandStep step(this);
     // The committed row is shown, not edited: the next key starts a new edit of the cell, and
     // Ctrl+Z reaches the grid, where it undoes this command.
     DataGrid1->closeCellEditor();
@@ -882,7 +614,7 @@ void frmImport::cmdUpdate_Click()
 
 void frmImport::cmdDelete_Click()
 {
-    Step step(this);
+    CommandStep step(this);
     if (!rsItems.Delete()) {
         showError(tr("There is no current row to delete. Click a cell of the row you want to "
                      "delete, then click Delete Row."));
@@ -893,196 +625,4 @@ void frmImport::cmdDelete_Click()
         return;
     }
     cmdAdd_Click();
-}
-
-void frmImport::cmdOpen_Click()
-{
-    const ReturnToCell returnToCell(this);
-    ImportCsv();
-}
-
-void frmImport::cmdSave_Click()
-{
-    const ReturnToCell returnToCell(this);
-    ExportCsv();
-}
-
-// Both file commands share the one dialog, set afresh before each use, and it offers the name
-// chosen last in either command.
-QString frmImport::askFileName(FileCommand command)
-{
-    const bool saving = command == FileCommand::Save;
-    CommonDialog1->setWindowTitle(
-        saving ? tr("Export Items as CSV...") : tr("Import Items from CSV..."));
-    CommonDialog1->setNameFilter(tr("CSV Files (*.csv)"));
-    CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
-    CommonDialog1->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    CommonDialog1->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!m_lastFileName.isEmpty())
-        CommonDialog1->selectFile(m_lastFileName);
-    if (runDialog(*CommonDialog1) != QDialog::Accepted)
-        return {};
-    const QStringList chosen = CommonDialog1->selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty())
-        return {};
-    m_lastFileName = chosen.first();
-    return m_lastFileName;
-}
-
-// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
-// dialog is made only when the work goes on past its first step, so that a short command
-// does not pay for it.
-ItemCsv::Progress frmImport::progressFor(
-    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
-{
-    return [this, &dialog, label](qint64 done, qint64 total) {
-        if (!dialog) {
-            if (done >= total)
-                return true;
-            dialog = std::make_unique<QProgressDialog>(this);
-            dialog->setWindowTitle(QApplication::applicationName());
-            dialog->setLabelText(label);
-            // Keys typed ahead while the dialog comes up are meant for the grid: none of them
-            // may press Cancel, so it takes no focus and is no default button.
-            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
-            cancel->setFocusPolicy(Qt::NoFocus);
-            cancel->setAutoDefault(false);
-            dialog->setCancelButton(cancel);
-            dialog->setWindowModality(Qt::WindowModal);
-            dialog->setAutoReset(false);
-            dialog->setAutoClose(false);
-            dialog->setMinimumDuration(500);
-            if (m_watchProgress)
-                m_watchProgress(*dialog);
-            dialog->setValue(0);
-        }
-        // The dialog counts in int.
-        total = std::max(total, done);
-        while (total > INT_MAX) {
-            total /= 1024;
-            done /= 1024;
-        }
-        dialog->setMaximum(int(total));
-        dialog->setValue(int(done));
-        return !dialog->wasCanceled();
-    };
-}
-
-void frmImport::ExportCsv()
-{
-    const QString fileName = askFileName(FileCommand::Save);
-    if (fileName.isEmpty())
-        return;
-    ItemCsv::SaveResult saved;
-    {
-        std::unique_ptr<QProgressDialog> progress;
-        saved = ItemCsv::saveTable(rsItems, fileName,
-            progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
-    }
-    const QString message = FileMessages::afterSave(saved, fileName);
-    switch (saved.outcome) {
-    case ItemCsv::SaveOutcome::Saved:
-        showMessage(MessageKind::Information, message);
-        return;
-    case ItemCsv::SaveOutcome::Refused: {
-        showError(message);
-        const ItemCsv::ValueProblem first = *saved.problem();
-        DataGrid1->setCurrentIndex(rsItems.index(first.row, position(first.column)));
-        DataGrid1->setFocus();
-        return;
-    }
-    case ItemCsv::SaveOutcome::SavedUnconfirmed:
-    case ItemCsv::SaveOutcome::NotAFile:
-    case ItemCsv::SaveOutcome::Failed:
-    case ItemCsv::SaveOutcome::Damaged:
-        showError(message);
-        return;
-    case ItemCsv::SaveOutcome::Cancelled:
-        // The user cancelled and knows that nothing was saved.
-        return;
-    }
-}
-
-void frmImport::ImportCsv()
-{
-    const QString fileName = askFileName(FileCommand::Open);
-    if (!fileName.isEmpty())
-        openFiles({fileName});
-}
-
-void frmImport::openFiles(const QStringList &fileNames)
-{
-    Step step(this);
-    bool anyOpened = false;
-    for (const QString &fileName : fileNames) {
-        ItemCsv::OpenResult read;
-        {
-            std::unique_ptr<QProgressDialog> progress;
-            // Only the first file's rows take the place of a blank first row; a blank first
-            // line of that file is a row like any other for the next.
-            read = ItemCsv::openTable(rsItems, fileName,
-                progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)),
-                anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
-                *m_fileSystem);
-        }
-        const QString message = FileMessages::afterOpen(read, fileName);
-        switch (read.outcome) {
-        case ItemCsv::OpenOutcome::Opened:
-            anyOpened = true;
-            break;
-        case ItemCsv::OpenOutcome::ReadStopped:
-            anyOpened = true;
-            showError(message);
-            break;
-        // The table is as it was before this file; the next one is opened.
-        case ItemCsv::OpenOutcome::NotAFile:
-        case ItemCsv::OpenOutcome::CannotOpen:
-            showError(message);
-            break;
-        // These drop the whole command, files read before too.
-        case ItemCsv::OpenOutcome::Cancelled:
-            cancelStep();
-            return;
-        case ItemCsv::OpenOutcome::OutOfMemory:
-        case ItemCsv::OpenOutcome::LineTooLong:
-            cancelStep();
-            showError(message);
-            return;
-        }
-    }
-    if (anyOpened)
-        cmdAdd_Click();
-}
-
-void frmImport::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!droppedFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void frmImport::dropEvent(QDropEvent *event)
-{
-    const QStringList fileNames = droppedFiles(event->mimeData());
-    if (fileNames.isEmpty())
-        return;
-    event->acceptProposedAction();
-    openFiles(fileNames);
-}
-
-int frmImport::runDialog(QDialog &dialog)
-{
-    const ReturnToCell returnToCell(this);
-    return m_runDialog(dialog);
-}
-
-void frmImport::showMessage(MessageKind kind, const QString &text)
-{
-    QMessageBox box(kind == MessageKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
-        QApplication::applicationName(), text, QMessageBox::Ok, this);
-    runDialog(box);
-}
-
-void frmImport::showError(const QString &text)
-{
-    showMessage(MessageKind::Warning, text);
 }

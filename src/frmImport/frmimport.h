@@ -93,7 +93,7 @@ private:
         Undo,
         Redo
     };
-    class Step;
+    class CommandStep;
     class ReturnToCell;
 
     // A pick list, the column it serves and the remembered values it offers; the Item Type
@@ -103,6 +103,8 @@ private:
         Column column;
         PickList *list;
         ValueList *values;
+        // The height the design gives the list, which the Item Type list always has.
+        int designHeight;
     };
 
     void Form_Load();
@@ -113,7 +115,7 @@ private:
     void showCursorInGrid();
     void DataGrid1_RowColChange(const QModelIndex &current);
     void DataGrid1_Change();
-    void DataGrid1_KeyDown(QKeyEvent *event);
+    void DataGrid1_keyPressed(QKeyEvent *event);
     KeyCommand keyCommand(const QKeyEvent &event) const;
     void goToCell(int row, int column);
     void goToNextCell();
@@ -124,10 +126,11 @@ private:
     void clearCells();
     void undo();
     void redo();
-    WindowState windowState() const;
-    void restoreState(const WindowState &state);
-    void settleStep(StepKind kind = StepKind::Typing);
-    void cancelStep();
+    CommandState commandState() const;
+    void restoreCommandState(const CommandState &state);
+    void pushStep(StepKind kind = StepKind::Typing);
+    void revertStep();
+    void warnOfChangesOutsideCommands() const;
     PickList *shownPickList() const;
     void placePickList(PickList *list, int height);
     void placeShownPickLists();
@@ -168,7 +171,7 @@ private:
 
     QUndoStack *m_undoStack;
     // The window as it was when the step now being taken began.
-    WindowState m_stepStart;
+    CommandState m_stepStart;
     // How deep in commands that run one another the window is: they all make one step.
     int m_stepDepth = 0;
     // Whether the key being handled adds text to the cell.

@@ -14,7 +14,7 @@ ItemGrid::ItemGrid(QWidget *parent)
     auto *delegate = new CellDelegate(this);
     setItemDelegate(delegate);
     connect(delegate, &CellDelegate::textEdited, this, &ItemGrid::Change);
-    connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::KeyDown);
+    connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::keyPressed);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
@@ -132,7 +132,7 @@ void ItemGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint h
     QTableView::closeEditor(editor, hint);
     if (editorHadFocus && !hasFocus())
         setFocus();
-    Q_EMIT EditorClosed();
+    Q_EMIT editorClosed();
 }
 
 void ItemGrid::resumeEditing()
@@ -153,7 +153,7 @@ void ItemGrid::typeIntoCurrentCell(QKeyEvent *event)
 void ItemGrid::keyPressEvent(QKeyEvent *event)
 {
     event->ignore();
-    Q_EMIT KeyDown(event);
+    Q_EMIT keyPressed(event);
     if (!event->isAccepted()) {
         event->accept();
         QTableView::keyPressEvent(event);

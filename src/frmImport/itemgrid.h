@@ -54,9 +54,9 @@ Q_SIGNALS:
     void RowColChange(const QModelIndex &current, const QModelIndex &previous);
     // Sent before the grid or its editor acts on a key, with the event ignored; a receiver
     // that acts on the key accepts the event, and then nothing else sees it.
-    void KeyDown(QKeyEvent *event);
+    void keyPressed(QKeyEvent *event);
     // The cell editor was closed.
-    void EditorClosed();
+    void editorClosed();
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;

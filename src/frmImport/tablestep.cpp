@@ -1,7 +1,7 @@
 #include "tablestep.h"
 
 TableStep::TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices,
-    const WindowState &before, const WindowState &after, Restore restore)
+    const CommandState &before, const CommandState &after, Restore restore)
     : m_table(table)
     , m_splices(std::move(splices))
     , m_before(before)

@@ -7,9 +7,10 @@
 #include <functional>
 #include <vector>
 
-// What the window shows of the row commands besides the rows: where the cell cursor stands,
-// whether an Add Row is outstanding, and the three row buttons.
-struct WindowState
+// What an undo step restores besides the rows: what the window shows of the row commands, that
+// is where the cell cursor stands, whether an Add Row is outstanding, and the three row
+// buttons.
+struct CommandState
 {
     ItemTable::CursorState cursor;
     int column = 0;
@@ -17,7 +18,7 @@ struct WindowState
     bool addEnabled = false;
     bool updateEnabled = false;
     bool deleteEnabled = false;
-    bool operator==(const WindowState &) const = default;
+    bool operator==(const CommandState &) const = default;
 };
 
 // One step of the user's work on the rows, as the table's journal recorded it, with the
@@ -26,10 +27,10 @@ struct WindowState
 class TableStep : public QUndoCommand
 {
 public:
-    using Restore = std::function<void(const WindowState &)>;
+    using Restore = std::function<void(const CommandState &)>;
 
-    TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices, const WindowState &before,
-        const WindowState &after, Restore restore);
+    TableStep(ItemTable &table, std::vector<ItemTable::Splice> splices, const CommandState &before,
+        const CommandState &after, Restore restore);
 
     void undo() override;
     void redo() override;
@@ -37,8 +38,8 @@ public:
 private:
     ItemTable &m_table;
     std::vector<ItemTable::Splice> m_splices;
-    WindowState m_before;
-    WindowState m_after;
+    CommandState m_before;
+    CommandState m_after;
     Restore m_restore;
     // The step is pushed once it has happened; the stack's first redo has nothing to do.
     bool m_done = true;

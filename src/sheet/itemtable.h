@@ -96,6 +96,7 @@ public:
     void setJournaling(bool on) { m_journaling = on; }
     bool isJournaling() const { return m_journaling; }
     std::vector<Splice> takeJournal() { return std::exchange(m_journal, {}); }
+    const std::vector<Splice> &journal() const { return m_journal; }
     // Undoes the splices of one step, last first, or does them again, first first. Running out
     // of memory throws std::bad_alloc before any row moves.
     void undo(std::vector<Splice> &splices);

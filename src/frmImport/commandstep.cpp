@@ -1,0 +1,105 @@
+#include "commandstep.h"
+
+#include "itemgrid.h"
+
+#include <QToolButton>
+#include <QUndoStack>
+
+#include <new>
+
+frmImport::CommandStep::CommandStep(frmImport *window)
+    : m_window(window)
+{
+    if (m_window->m_stepDepth++ == 0)
+        m_window->pushStep(StepKind::Typing);
+}
+
+frmImport::CommandStep::~CommandStep()
+{
+    if (--m_window->m_stepDepth == 0)
+        m_window->pushStep(StepKind::Command);
+}
+
+// Between commands the rows change only by typing in the current cell, and only in its row.
+void frmImport::warnOfChangesOutsideCommands() const
+{
+    const int typedRow = rsItems.currentRow();
+    for (const ItemTable::Splice &splice : rsItems.journal()) {
+        if (splice.at != typedRow || splice.count != 1 || splice.rows.size() != 1) {
+            qWarning("The rows changed at row %d outside any command; the change merges with "
+                     "the typing before it",
+                splice.at + 1);
+        }
+    }
+}
+
+// Takes what happened since the last step as one step of undo. Typing is a step when it changed
+// the rows. A command is one when it changed the rows or anything else the window shows of the
+// row commands (the buttons, AddingRow, the cursor), even with every value as it was, so that
+// undo and redo put all of it back; a command that changed nothing is no step, so that Ctrl+Z
+// never seems to do nothing. Before the sheet is set up there is nothing to undo.
+void frmImport::pushStep(StepKind kind)
+{
+    if (kind == StepKind::Typing)
+        warnOfChangesOutsideCommands();
+    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
+    const CommandState now = commandState();
+    if (!splices.empty()
+        || (kind == StepKind::Command && rsItems.isJournaling() && now != m_stepStart)) {
+        m_undoStack->push(new TableStep(rsItems, std::move(splices), m_stepStart, now,
+            [this](const CommandState &state) { restoreCommandState(state); }));
+    }
+    m_stepStart = now;
+}
+
+// Puts the rows and the window back as they were when the step now being taken began.
+void frmImport::revertStep()
+{
+    std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
+    rsItems.undo(splices);
+    restoreCommandState(m_stepStart);
+}
+
+CommandState frmImport::commandState() const
+{
+    return {rsItems.cursorState(), std::max(DataGrid1->currentColumn(), 0), AddingRow,
+        cmdAdd->isEnabled(), cmdUpdate->isEnabled(), cmdDelete->isEnabled()};
+}
+
+void frmImport::restoreCommandState(const CommandState &state)
+{
+    DataGrid1->closeCellEditor();
+    hidePickLists();
+    rsItems.setCursorState(state.cursor);
+    DataGrid1->setCurrentColumn(state.column);
+    AddingRow = state.addingRow;
+    cmdAdd->setEnabled(state.addEnabled);
+    cmdUpdate->setEnabled(state.updateEnabled);
+    cmdDelete->setEnabled(state.deleteEnabled);
+}
+
+// A step that cannot get the memory it needs throws before it changes a row, and before the
+// stack moves its index, so the rows and the history stay as they were.
+void frmImport::undo()
+{
+    DataGrid1->closeCellEditor();
+    pushStep();
+    try {
+        m_undoStack->undo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was undone: the rows do not fit in the memory left."));
+    }
+    m_stepStart = commandState();
+}
+
+void frmImport::redo()
+{
+    DataGrid1->closeCellEditor();
+    pushStep();
+    try {
+        m_undoStack->redo();
+    } catch (const std::bad_alloc &) {
+        showError(tr("Nothing was redone: the rows do not fit in the memory left."));
+    }
+    m_stepStart = commandState();
+}
