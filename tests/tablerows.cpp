@@ -1,5 +1,15 @@
 #include "tablerows.h"
 
+QString rowWithName(const QString &name)
+{
+    return name + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
+}
+
+QString committedRowWithName(const QString &name)
+{
+    return name + QStringLiteral("|<absent>|<absent>|Item|<absent>|<absent>");
+}
+
 QString describe(const ItemRow &row)
 {
     QStringList fields;

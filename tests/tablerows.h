@@ -11,6 +11,12 @@ inline const QString absent = QStringLiteral("<absent>");
 inline const QString blankRow
     = QStringLiteral("<absent>|<absent>|<absent>|<absent>|<absent>|<absent>");
 
+// A row whose Item Name is `name` and whose other fields are absent, as typed or read from a
+// line without commas.
+QString rowWithName(const QString &name);
+// The same row committed by Update Row, which set its Item Type to "Item".
+QString committedRowWithName(const QString &name);
+
 QString describe(const ItemRow &row);
 QStringList describe(const ItemTable &table);
 // Appends one row for each text written as above, as AddNew and then its fields.

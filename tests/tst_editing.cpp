@@ -30,12 +30,6 @@ QString history(WindowDriver &driver)
     return QStringLiteral("step %1 of %2").arg(stack->index()).arg(stack->count());
 }
 
-QString named(const char *name)
-{
-    return QLatin1StringView(name)
-        + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
-}
-
 } // namespace
 
 class tst_Editing : public QObject
@@ -57,8 +51,8 @@ private Q_SLOTS:
                    "<absent>|<absent>|<absent>|<absent>|4|5"};
         QTest::newRow("block longer than the table")
             << "x\tDairy\r\ny\rz" << 0
-            << QStringList {
-                   a, "x|Dairy|<absent>|<absent>|<absent>|<absent>", named("y"), named("z")};
+            << QStringList {a, "x|Dairy|<absent>|<absent>|<absent>|<absent>", rowWithName("y"),
+                   rowWithName("z")};
         QTest::newRow("single value, quotes plain")
             << "\"Milk\"" << 1
             << QStringList {a, "<absent>|\"Milk\"|<absent>|<absent>|<absent>|<absent>"};
@@ -68,7 +62,7 @@ private Q_SLOTS:
         QTest::newRow("empty clipboard changes nothing") << "" << 0 << QStringList {a, blankRow};
         QTest::newRow("a line end after the last line adds no row")
             << "x\ny\n"
-            << 0 << QStringList {a, named("x"), named("y")};
+            << 0 << QStringList {a, rowWithName("x"), rowWithName("y")};
     }
     void pasteFillsCellsAndAppendsRows()
     {

@@ -19,11 +19,6 @@
 
 namespace {
 
-QString named(const char *name)
-{
-    return QLatin1StringView(name) + QStringLiteral("|<absent>|<absent>|Item|<absent>|<absent>");
-}
-
 // Answers the modal dialogs that the window opens, as a user would: types the next name into
 // the file dialog and presses Return, and presses OK on a message box.
 class ModalAnswerer : public QObject
@@ -302,7 +297,7 @@ private Q_SLOTS:
         driver.fileAnswers = {path("file.csv"), path("file.csv")};
         driver.click("cmdOpen");
         QCOMPARE(driver.rows(),
-            QStringList({named("A"), named("B"), blankRow,
+            QStringList({committedRowWithName("A"), committedRowWithName("B"), blankRow,
                 "f1|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow}));
 
         // Typed text that was never committed is kept too.
@@ -334,7 +329,8 @@ private Q_SLOTS:
         driver.click("cmdSave");
         driver.click("cmdOpen");
         QCOMPARE(driver.rows(),
-            QStringList({named("Milk"), blankRow, "Milk|||Item||", "|||||", blankRow}));
+            QStringList(
+                {committedRowWithName("Milk"), blankRow, "Milk|||Item||", "|||||", blankRow}));
     }
 
     // A value the handheld would read wrongly, pasted into a cell, stops the save before any
@@ -497,7 +493,8 @@ private Q_SLOTS:
         driver.keys(u"bag");
         driver.click("cmdOpen");
         QCOMPARE(driver.rows(),
-            QStringList({named("Milk"), "Teabag|<absent>|<absent>|<absent>|<absent>|<absent>",
+            QStringList({committedRowWithName("Milk"),
+                "Teabag|<absent>|<absent>|<absent>|<absent>|<absent>",
                 "Bread|Bakery|<absent>|<absent>|<absent>|<absent>", blankRow}));
         QCOMPARE(answerer.seen,
             QStringList({"file dialog: Export Items as CSV...",

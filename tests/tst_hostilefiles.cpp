@@ -44,12 +44,6 @@ template<std::size_t Size> QByteArray bytes(const char (&literal)[Size])
     return QByteArray(literal, qsizetype(Size - 1));
 }
 
-// A row of one value, the other five absent.
-QString oneValue(const QString &value)
-{
-    return value + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
-}
-
 QString cannotOpen(const QString &fileName, const char *reason)
 {
     return QStringLiteral("[Warning] PantrovoImporter: Could not open \u201C%1\u201D: %2")
@@ -357,7 +351,7 @@ private Q_SLOTS:
             << bytes("\0\0,\xFF\xFF\xFF\xFF\0x\r\n\xFF\xFF\xFF\xFF\xFF\xFF\n\0")
             << QStringList {nul + nul + QStringLiteral("|ÿÿÿÿ") + nul
                        + QStringLiteral("x|<absent>|<absent>|<absent>|<absent>"),
-                   oneValue(QStringLiteral("ÿÿÿÿÿÿ")), oneValue(nul)}
+                   rowWithName(QStringLiteral("ÿÿÿÿÿÿ")), rowWithName(nul)}
             << QByteArray()
             << QStringLiteral("Nothing was saved: the handheld would read 3 values wrongly. "
                               "Please change them.\n")
@@ -366,8 +360,8 @@ private Q_SLOTS:
                 + nulLine.arg(5).arg(QStringLiteral("Item Name"));
         QTest::newRow("mixed line ends: CR LF, LF, CR, LF CR, none")
             << QByteArray("a\r\nb\nc\rd\n\re")
-            << QStringList {oneValue("a"), oneValue("b"), oneValue("c"), oneValue("d"), blankRow,
-                   oneValue("e")}
+            << QStringList {rowWithName("a"), rowWithName("b"), rowWithName("c"), rowWithName("d"),
+                   blankRow, rowWithName("e")}
             << QByteArray("a,,,,,\r\nb,,,,,\r\nc,,,,,\r\nd,,,,,\r\n,,,,,\r\ne,,,,,\r\n")
             << QString();
         QTest::newRow("ends in the middle of a CR LF")

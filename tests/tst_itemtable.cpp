@@ -27,12 +27,6 @@ void fillAbc(ItemTable &table)
     }
 }
 
-const QString row(const char *name)
-{
-    return QLatin1StringView(name)
-        + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>");
-}
-
 } // namespace
 
 class tst_ItemTable : public QObject
@@ -299,14 +293,14 @@ private Q_SLOTS:
         QCOMPARE(snapshot(*m_table),
             QStringLiteral("[%1; x|y|<absent>|<absent>|<absent>|<absent>; %2] current 2, "
                            "committed 3")
-                .arg(row("typed"), blankRow));
+                .arg(rowWithName("typed"), blankRow));
     }
 
     void rowFromSeparatedText_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("fields");
-        QTest::newRow("one part") << QStringLiteral("Bread") << row("Bread");
+        QTest::newRow("one part") << QStringLiteral("Bread") << rowWithName("Bread");
         QTest::newRow("six parts") << QStringLiteral("Milk,Dairy,1.20,Item,Corner shop,4")
                                    << QStringLiteral("Milk|Dairy|1.20|Item|Corner shop|4");
         QTest::newRow("seventh part dropped")

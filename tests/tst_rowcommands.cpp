@@ -6,15 +6,6 @@
 #include <QTest>
 #include <QToolButton>
 
-namespace {
-
-QString named(const QString &name)
-{
-    return name + QStringLiteral("|<absent>|<absent>|Item|<absent>|<absent>");
-}
-
-} // namespace
-
 class tst_RowCommands : public QObject
 {
     Q_OBJECT
@@ -39,7 +30,7 @@ private Q_SLOTS:
         WindowDriver driver;
         driver.type(QStringLiteral("Milk"));
         driver.click("cmdUpdate");
-        QCOMPARE(driver.rows(), QStringList({named("Milk"), blankRow}));
+        QCOMPARE(driver.rows(), QStringList({committedRowWithName("Milk"), blankRow}));
         QCOMPARE(driver.table().currentRow(), 1);
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(1, 0));
         QCOMPARE(driver.rowButtons(), QStringLiteral("Add on, Update off, Delete off"));
@@ -47,7 +38,8 @@ private Q_SLOTS:
 
         driver.type(QStringLiteral("Bread"));
         driver.click("cmdUpdate");
-        QCOMPARE(driver.rows(), QStringList({named("Milk"), named("Bread")}));
+        QCOMPARE(driver.rows(),
+            QStringList({committedRowWithName("Milk"), committedRowWithName("Bread")}));
         QCOMPARE(driver.table().isPending(), false);
         QCOMPARE(driver.rowButtons(), QStringLiteral("Add on, Update on, Delete on"));
         QCOMPARE(driver.window().isAddingRow(), false);
@@ -160,7 +152,9 @@ private Q_SLOTS:
         QCOMPARE(driver.rowButtons(), QStringLiteral("Add on, Update on, Delete on"));
         driver.clickCell(1, 2);
         driver.click("cmdDelete");
-        QCOMPARE(driver.rows(), QStringList({named("r1"), named("r3"), named("r4"), blankRow}));
+        QCOMPARE(driver.rows(),
+            QStringList({committedRowWithName("r1"), committedRowWithName("r3"),
+                committedRowWithName("r4"), blankRow}));
         QCOMPARE(driver.table().currentRow(), 3);
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(3, 0));
         QCOMPARE(driver.rowButtons(), QStringLiteral("Add on, Update off, Delete off"));
@@ -176,8 +170,8 @@ private Q_SLOTS:
         driver.typeInto(0, 1, QStringLiteral("Dairy"));
         driver.click("cmdUpdate");
         QCOMPARE(driver.rows(),
-            QStringList(
-                {"r1|Dairy|<absent>|Item|<absent>|<absent>", named("r2"), blankRow, blankRow}));
+            QStringList({"r1|Dairy|<absent>|Item|<absent>|<absent>", committedRowWithName("r2"),
+                blankRow, blankRow}));
         QCOMPARE(driver.table().currentRow(), 3);
         QCOMPARE(driver.table().RecordCount(), 3);
     }
