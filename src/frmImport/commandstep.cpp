@@ -78,28 +78,31 @@ void frmImport::restoreCommandState(const CommandState &state)
     cmdDelete->setEnabled(state.deleteEnabled);
 }
 
-// A step that cannot get the memory it needs throws before it changes a row, and before the
-// stack moves its index, so the rows and the history stay as they were.
 void frmImport::undo()
 {
-    DataGrid1->closeCellEditor();
-    pushStep();
-    try {
-        m_undoStack->undo();
-    } catch (const std::bad_alloc &) {
-        showError(tr("Nothing was undone: the rows do not fit in the memory left."));
-    }
-    m_stepStart = commandState();
+    moveThroughHistory(HistoryMove::Undo);
 }
 
 void frmImport::redo()
 {
+    moveThroughHistory(HistoryMove::Redo);
+}
+
+// A step that cannot get the memory it needs throws before it changes a row, and before the
+// stack moves its index, so the rows and the history stay as they were.
+void frmImport::moveThroughHistory(HistoryMove move)
+{
     DataGrid1->closeCellEditor();
     pushStep();
     try {
-        m_undoStack->redo();
+        if (move == HistoryMove::Undo)
+            m_undoStack->undo();
+        else
+            m_undoStack->redo();
     } catch (const std::bad_alloc &) {
-        showError(tr("Nothing was redone: the rows do not fit in the memory left."));
+        showError(move == HistoryMove::Undo
+                ? tr("Nothing was undone: the rows do not fit in the memory left.")
+                : tr("Nothing was redone: the rows do not fit in the memory left."));
     }
     m_stepStart = commandState();
 }

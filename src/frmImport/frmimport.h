@@ -124,8 +124,10 @@ private:
     void copyCells();
     void pasteCells();
     void clearCells();
+    enum class HistoryMove { Undo, Redo };
     void undo();
     void redo();
+    void moveThroughHistory(HistoryMove move);
     CommandState commandState() const;
     void restoreCommandState(const CommandState &state);
     void pushStep(StepKind kind = StepKind::Typing);
