@@ -129,6 +129,11 @@ QStringList droppedFiles(const QMimeData *data)
 
 } // namespace
 
+QString frmImport::saveToolTip()
+{
+    return tr("Export the data to a CSV file for import to Pantrovo");
+}
+
 frmImport::frmImport(QWidget *parent)
     : QWidget(parent)
     , m_undoStack(new QUndoStack(this))
@@ -157,7 +162,7 @@ frmImport::frmImport(QWidget *parent)
     CommonDialog1 = new QFileDialog(this);
     CommonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
     cmdSave = makeButton(this, "cmdSave", tr("&Save File"), QStringLiteral(":/icons/save.png"),
-        tr("Export the data to a CSV file for import to Pantrovo"), Layout::cmdSave);
+        saveToolTip(), Layout::cmdSave);
     cmdAdd = makeButton(this, "cmdAdd", tr("&Add Row"), QStringLiteral(":/icons/add.png"),
         tr("Add a new item row"), Layout::cmdAdd);
     cmdDelete = makeButton(this, "cmdDelete", tr("&Delete Row"),
@@ -219,6 +224,7 @@ frmImport::frmImport(QWidget *parent)
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
     connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
+    watchRefusedValues();
 
     Form_Load();
 }
@@ -638,6 +644,10 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         return listShown ? KeyCommand::HighlightPrevious : KeyCommand::None;
     case Qt::Key_Escape:
         return listShown ? KeyCommand::HidePickList : KeyCommand::None;
+    case Qt::Key_F8:
+        if (modifiers == Qt::ShiftModifier)
+            return KeyCommand::PreviousRefusedValue;
+        return modifiers == Qt::NoModifier ? KeyCommand::NextRefusedValue : KeyCommand::None;
     default:
         return KeyCommand::None;
     }
@@ -695,6 +705,10 @@ void frmImport::DataGrid1_KeyDown(QKeyEvent *event)
         break;
     case KeyCommand::Redo:
         redo();
+        break;
+    case KeyCommand::NextRefusedValue:
+    case KeyCommand::PreviousRefusedValue:
+        goToRefusedValue(command == KeyCommand::NextRefusedValue);
         break;
     case KeyCommand::Type:
         DataGrid1->typeIntoCurrentCell(event);
@@ -831,8 +845,7 @@ void frmImport::choosePickListEntry(PickList *list, const QString &entry)
 {
     // With the cell closed (a list still shown after Update Row), no editor reports the change:
     // the choice changes the committed row as typing would.
-    const bool changesClosedCell
-        = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
+    const bool changesClosedCell = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
     DataGrid1->setCurrentCellText(entry);
     list->hide();
     if (changesClosedCell)
