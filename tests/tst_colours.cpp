@@ -161,6 +161,30 @@ private Q_SLOTS:
         }
         QCOMPARE(notGreyed, QStringList());
     }
+
+    // The mark of a value that Save would refuse is drawn in red in the cell's corner, in the
+    // open editor and in the closed cell, whatever the theme; a cell Save takes has none.
+    void refusedValueIsMarkedInEveryTheme_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light theme") << lightPalette();
+        QTest::newRow("dark theme") << darkPalette();
+    }
+    void refusedValueIsMarkedInEveryTheme()
+    {
+        QFETCH(QPalette, palette);
+        QApplication::setPalette(palette);
+        WindowDriver driver;
+        driver.typeInto(0, 2, QStringLiteral("1,20"));
+        const QString marked
+            = QStringLiteral("marked: a comma would split the value into two fields.");
+        const auto marks = [&driver] {
+            return QStringList {driver.cellMark(0, 0), driver.cellMark(0, 2)};
+        };
+        QCOMPARE(marks(), QStringList({"unmarked", marked}));
+        driver.keys(u"{Tab}");
+        QCOMPARE(marks(), QStringList({"unmarked", marked}));
+    }
 };
 
 QTEST_MAIN(tst_Colours)

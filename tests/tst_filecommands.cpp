@@ -14,10 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
 namespace {
+
+const QString saveToolTip = QStringLiteral("Export the data to a CSV file for import to Pantrovo");
 
 // Answers the modal dialogs that the window opens, as a user would: types the next name into
 // the file dialog and presses Return, and presses OK on a message box.
@@ -333,31 +336,83 @@ private Q_SLOTS:
                 {committedRowWithName("Milk"), blankRow, "Milk|||Item||", "|||||", blankRow}));
     }
 
-    // A value the handheld would read wrongly, pasted into a cell, stops the save before any
-    // file is touched, and the cell cursor waits on it.
+    // A value the handheld would read wrongly, typed, pasted or opened, is marked in its cell
+    // with Save's reason and counted in Save's tooltip at once; it stops the save before any file
+    // is touched, and the cell cursor waits on it. Deleting the character, or undoing the
+    // command that brought it, takes the mark away.
     void saveRefusesAValueTheFileCannotCarry_data()
     {
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
-        QTest::newRow("a comma") << "Smith, and Sons"
-                                 << "contains a comma, which would split it into two fields, so "
-                                    "the handheld would read the file wrongly.";
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("deleteCharacter");
+        // The cell after undoing the deletion and then the command that brought the value.
+        QTest::addColumn<QString>("afterUndo");
+        const QString comma
+            = QStringLiteral("contains a comma, which would split it into two "
+                             "fields, so the handheld would read the file wrongly.");
+        const QString commaReason
+            = QStringLiteral("a comma would split the value into two fields.");
+        QTest::newRow("a comma") << "pasted"
+                                 << "Smith, and Sons" << comma << commaReason
+                                 << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
+                                 << "unmarked";
+        QTest::newRow("a typed comma") << "typed"
+                                       << "Smith, and Sons" << comma << commaReason
+                                       << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
+                                       << "unmarked";
+        QTest::newRow("a pasted price with a decimal comma")
+            << "pasted"
+            << "1,20" << comma << commaReason << "{F2}{Home}{Right}{Delete}"
+            << "unmarked";
+        QTest::newRow("a character Windows-1252 lacks, opened from a UTF-8 file")
+            << "opened"
+            << "\u0100ldi"
+            << "contains the character \u201C\u0100\u201D (U+0100), which the file's character "
+               "set, Windows-1252, cannot hold, so the handheld would read the file wrongly."
+            << "Windows-1252 cannot hold the character \u201C\u0100\u201D (U+0100)."
+            << "{F2}{Home}{Delete}"
+            << "no such cell";
         QTest::newRow("a control character")
+            << "pasted"
             << "Smith\u0007Sons"
             << "contains the control character U+0007, which does not show in the grid and "
-               "which the handheld may read wrongly.";
+               "which the handheld may read wrongly."
+            << "the control character U+0007 does not show in the grid."
+            << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
+            << "unmarked";
     }
     void saveRefusesAValueTheFileCannotCarry()
     {
+        QFETCH(QString, entry);
         QFETCH(QString, value);
         QFETCH(QString, message);
+        QFETCH(QString, reason);
+        QFETCH(QString, deleteCharacter);
+        QFETCH(QString, afterUndo);
         WindowDriver driver;
         write(path("items.csv"), "old\r\n");
-        driver.type(QStringLiteral("Milk"));
-        driver.click("cmdUpdate");
-        driver.clickCell(1, 4);
-        QGuiApplication::clipboard()->setText(value);
-        driver.keys(u"{Ctrl+V}");
+        if (entry == u"opened") {
+            write(
+                path("in.csv"), QStringLiteral("Milk,,,Item,,\r\n,,,,%1,\r\n").arg(value).toUtf8());
+            driver.fileAnswers = {path("in.csv")};
+            driver.click("cmdOpen");
+        } else {
+            driver.type(QStringLiteral("Milk"));
+            driver.click("cmdUpdate");
+            driver.clickCell(1, 4);
+            QGuiApplication::clipboard()->setText(value);
+            driver.keys(entry == u"typed" ? value : QStringLiteral("{Ctrl+V}"));
+        }
+        const QString refusedToolTip = saveToolTip
+            + QStringLiteral("\nSave would refuse 1 value, marked in red: F8 goes to it.");
+        QCOMPARE(driver.cellMark(1, 4), "marked: " + reason);
+        QCOMPARE(driver.button("cmdSave")->toolTip(), refusedToolTip);
+        driver.clickCell(0, 0);
+        driver.keys(u"{F8}");
+        QCOMPARE(driver.currentCell(), "(1, 4)");
+
         driver.fileAnswers = {path("items.csv"), path("new.csv")};
         driver.click("cmdSave");
         driver.click("cmdSave");
@@ -370,6 +425,96 @@ private Q_SLOTS:
         QCOMPARE(contents(path("new.csv")), QByteArray("<no file>"));
         QCOMPARE(driver.grid()->currentIndex(), driver.table().index(1, 4));
         QCOMPARE(driver.table().currentRow(), 1);
+
+        driver.keys(deleteCharacter);
+        QCOMPARE(driver.cellMark(1, 4), "unmarked");
+        driver.keys(u"{Tab}");
+        QCOMPARE(driver.cellMark(1, 4), "unmarked");
+        QCOMPARE(driver.button("cmdSave")->toolTip(), saveToolTip);
+        driver.keys(u"{Ctrl+Z}");
+        QCOMPARE(driver.cellMark(1, 4), "marked: " + reason);
+        QCOMPARE(driver.button("cmdSave")->toolTip(), refusedToolTip);
+        driver.keys(u"{Ctrl+Z}");
+        QCOMPARE(driver.cellMark(1, 4), afterUndo);
+        QCOMPARE(driver.button("cmdSave")->toolTip(), saveToolTip);
+    }
+
+    // F8 goes to the next value that Save would refuse in table order, round from the last to
+    // the first, and Shift+F8 back; with no such value the cursor stays.
+    void f8GoesToTheRefusedValuesInTableOrder_data()
+    {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("visited");
+        const QString block
+            = QStringLiteral("ok\t1,5\tok\n2,1\tok\tok\tok\tok\tx\u0100\nok\nok\tok\t\u0007\n");
+        QTest::newRow("forward from the first cell, round to the first")
+            << block << 0 << 0 << QStringList(5, "{F8}")
+            << QStringList {"(0, 1)", "(1, 0)", "(1, 5)", "(3, 2)", "(0, 1)"};
+        QTest::newRow("backward from the first cell, round to the last")
+            << block << 0 << 0 << QStringList(2, "{Shift+F8}") << QStringList {"(3, 2)", "(1, 5)"};
+        QTest::newRow("from a marked cell")
+            << block << 1 << 0 << QStringList {"{F8}", "{Shift+F8}", "{Shift+F8}"}
+            << QStringList {"(1, 5)", "(1, 0)", "(0, 1)"};
+        QTest::newRow("from the cell being typed in")
+            << block << 2 << 3 << QStringList {"x{F8}"} << QStringList {"(3, 2)"};
+        QTest::newRow("none refused: the cursor stays")
+            << "ok\tok\n"
+            << 0 << 1 << QStringList {"{F8}", "{Shift+F8}"} << QStringList {"(0, 1)", "(0, 1)"};
+    }
+    void f8GoesToTheRefusedValuesInTableOrder()
+    {
+        QFETCH(QString, block);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, visited);
+        WindowDriver driver;
+        QGuiApplication::clipboard()->setText(block);
+        driver.keys(u"{Ctrl+V}");
+        driver.clickCell(row, column);
+        QStringList cells;
+        for (const QString &key : keys) {
+            driver.keys(key);
+            cells.append(driver.currentCell());
+        }
+        QCOMPARE(cells, visited);
+    }
+
+    // The values of an opened file that Save would refuse are counted at once, and go with the
+    // Open when it is undone and come back when it is done again.
+    void refusedValuesOfAnOpenedFileAreCountedUntilItIsUndone()
+    {
+        WindowDriver driver;
+        write(path("in.csv"),
+            QStringLiteral(
+                "\u0100bc,1\u0007,,Item,,\r\nok,,,Item,,\r\n,,,,Zo\u00EB\u20AC,\u03A9\r\n")
+                .toUtf8());
+        driver.fileAnswers = {path("in.csv")};
+        driver.click("cmdOpen");
+        const QString threeRefused = saveToolTip
+            + QStringLiteral(
+                "\nSave would refuse 3 values, marked in red: F8 goes to the next one.");
+        QCOMPARE(driver.button("cmdSave")->toolTip(), threeRefused);
+        QCOMPARE(driver.cellMark(2, 5),
+            "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).");
+        QCOMPARE(driver.cellMark(2, 4), "unmarked");
+
+        driver.clickCell(0, 0);
+        QStringList visited;
+        for (int i = 0; i < 4; ++i) {
+            driver.keys(u"{F8}");
+            visited.append(driver.currentCell());
+        }
+        QCOMPARE(visited, QStringList({"(0, 1)", "(2, 5)", "(0, 0)", "(0, 1)"}));
+
+        driver.keys(u"{Ctrl+Z}");
+        QCOMPARE(driver.rows(), QStringList {blankRow});
+        QCOMPARE(driver.button("cmdSave")->toolTip(), saveToolTip);
+        driver.keys(u"{Ctrl+Y}");
+        QCOMPARE(driver.button("cmdSave")->toolTip(), threeRefused);
     }
 
     // Every refused value is named at once, the first ten of them in a list.

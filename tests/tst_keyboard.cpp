@@ -186,6 +186,38 @@ private Q_SLOTS:
         driver.keys(u"{Tab}");
         QCOMPARE(driver.table().row(0).field(Column::ItemName), value);
     }
+
+    // The cell editor shows the mark of a value that Save would refuse from the keystroke that
+    // brings the character to the one that takes it away.
+    void markFollowsTheTextBeingTyped_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("marks");
+        const QString comma
+            = QStringLiteral("marked: a comma would split the value into two fields.");
+        QTest::newRow("a comma typed and rubbed out") << QStringList {"1", ",", "2", "{Backspace}",
+            "{Backspace}"} << QStringList {"unmarked", comma, comma, comma, "unmarked"};
+        QTest::newRow("\u20AC with AltGr is held, \u03A9 is not")
+            << QStringList {"{Ctrl+Alt+\u20AC}", "{\u03A9}", "{Left}", "{Delete}"}
+            << QStringList {"unmarked",
+                   "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
+                   "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
+                   "unmarked"};
+    }
+    void markFollowsTheTextBeingTyped()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, marks);
+        WindowDriver driver;
+        driver.clickCell(0, 2);
+        QStringList seen;
+        for (const QString &key : keys) {
+            driver.keys(key);
+            seen.append(driver.cellMark(0, 2));
+        }
+        QCOMPARE(seen, marks);
+        QCOMPARE(driver.grid()->isEditing(), true);
+    }
 };
 
 QTEST_MAIN(tst_Keyboard)

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHelpEvent>
+#include <QImage>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -14,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 QStringList entries(const PickList *list)
 {
@@ -171,6 +175,58 @@ QString WindowDriver::pickListAlignment() const
             QStringLiteral("%1/%2").arg(pickList(name)->geometry().right() + 1).arg(columnRight));
     }
     return edges.join(u' ');
+}
+
+bool hasRedPixels(const QImage &image, const QRect &area)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.red() > 160 && colour.green() < 60 && colour.blue() < 60)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString WindowDriver::cellMark(int row, int column)
+{
+    ItemGrid *view = grid();
+    const QModelIndex cell = view->model()->index(row, column);
+    if (!cell.isValid())
+        return QStringLiteral("no such cell");
+    view->scrollTo(cell);
+    QWidget *shown = view->viewport();
+    QRect area = view->visualRect(cell);
+    if (view->isEditing() && view->currentIndex() == cell) {
+        for (auto *editor : view->viewport()->findChildren<QLineEdit *>()) {
+            if (editor->isVisible())
+                shown = editor;
+        }
+        area = shown->rect();
+    }
+    const QImage picture = shown->grab(area).toImage();
+    constexpr int Corner = 4;
+    const bool red = hasRedPixels(picture, QRect(picture.width() - Corner, 0, Corner, Corner));
+    QHelpEvent hover(QEvent::ToolTip, area.center(), shown->mapToGlobal(area.center()));
+    QApplication::sendEvent(shown, &hover);
+    const QString toolTip = QToolTip::isVisible() ? QToolTip::text() : QString();
+    // A tooltip fades out after it is hidden; the next cell's must not be mistaken for it.
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+        return QStringLiteral("a tooltip that stays: ") + toolTip;
+    if (red && !toolTip.isEmpty())
+        return QStringLiteral("marked: ") + toolTip;
+    if (!red && toolTip.isEmpty())
+        return QStringLiteral("unmarked");
+    return QStringLiteral("red corner: %1, tooltip: %2").arg(red ? "yes" : "no", toolTip);
+}
+
+QString WindowDriver::currentCell() const
+{
+    const QModelIndex cell = grid()->currentIndex();
+    return cell.isValid() ? QStringLiteral("(%1, %2)").arg(cell.row()).arg(cell.column())
+                          : QStringLiteral("none");
 }
 
 void WindowDriver::clickCell(int row, int column)

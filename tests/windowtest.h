@@ -9,6 +9,8 @@
 #include <memory>
 
 class ItemGrid;
+class QImage;
+class QRect;
 class PickList;
 class QToolButton;
 
@@ -22,6 +24,8 @@ QStringList entries(const PickList *list);
 QByteArray contents(const QString &fileName);
 // Writes a test file; a test that cannot write its own files stops at once.
 void write(const QString &fileName, const QByteArray &bytes);
+// Whether any pixel within `area` of the image is red, as marks of refused values are drawn.
+bool hasRedPixels(const QImage &image, const QRect &area);
 
 // Drives the real window as a user would, and describes what it shows in whole values that
 // QCOMPARE prints readably.
@@ -47,6 +51,12 @@ public:
     // Where each pick list's right edge lies and where its column's right edge lies, in window
     // pixels: "168/168 392/392 ...", in the order Groups, Store, Item Type, Aisle No.
     QString pickListAlignment() const;
+    // What a user sees of a cell's mark for a value that Save would refuse: "marked: <the
+    // tooltip>", "unmarked" or "no such cell"; anything between says what it shows. Of the cell
+    // editor where the cell is being edited.
+    QString cellMark(int row, int column);
+    // The grid's current cell: "(row, column)", or "none".
+    QString currentCell() const;
 
     // Clicks a cell of the grid, as the mouse does.
     void clickCell(int row, int column);

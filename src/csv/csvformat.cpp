@@ -96,6 +96,21 @@ bool isRepresentable(char16_t character)
     return std::find(upper.begin(), upper.end(), character) != upper.end();
 }
 
+// A file write can take part of the bytes and report no error (a disk filling up); asking it
+// for the rest makes it fail and say why.
+bool writeAll(QIODevice &device, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<ValueProblem> problemWith(QStringView value)
 {
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -123,21 +138,6 @@ std::optional<ValueProblem> problemWith(QStringView value)
     }
     return std::nullopt;
 }
-
-// A file write can take part of the bytes and report no error (a disk filling up); asking it
-// for the rest makes it fail and say why.
-bool writeAll(QIODevice &device, QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        const qint64 written = device.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
-}
-
-} // namespace
 
 UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed)
 {

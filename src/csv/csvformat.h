@@ -39,6 +39,11 @@ struct ValueProblem
     char32_t character = 0;
 };
 
+// Why the handheld would read `value` wrongly (the row and column left as they start), or none
+// for a value that this format carries as it stands. Save refuses exactly the values that this
+// finds a fault in; a checker that must agree with Save calls it rather than repeat it.
+std::optional<ValueProblem> problemWith(QStringView value);
+
 // The values that cannot be written, in table order: the first `listed` of them, and how many
 // there are in all.
 struct UnwritableValues

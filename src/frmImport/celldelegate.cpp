@@ -1,14 +1,84 @@
 #include "celldelegate.h"
 
 #include "itemgrid.h"
+#include "valuemarks.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPersistentModelIndex>
+#include <QToolTip>
+
+namespace {
+
+// Shows the mark of the cell it edits over its text. Every keystroke is in the table, and
+// marked there, before the editor repaints, so the mark follows the text without a check of
+// its own.
+class CellEditor : public QLineEdit
+{
+public:
+    CellEditor(QWidget *parent, const ValueMarks *marks, const QModelIndex &cell)
+        : QLineEdit(parent)
+        , m_marks(marks)
+        , m_cell(cell)
+    {
+    }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::ToolTip && m_marks) {
+            const QString reason = m_marks->reason(m_cell);
+            if (!reason.isEmpty()) {
+                QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), reason, this);
+                return true;
+            }
+        }
+        return QLineEdit::event(event);
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        QLineEdit::paintEvent(event);
+        if (m_marks && m_marks->isMarked(m_cell)) {
+            QPainter painter(this);
+            ValueMarks::paint(painter, rect());
+        }
+    }
+
+private:
+    const ValueMarks *m_marks;
+    QPersistentModelIndex m_cell;
+};
+
+} // namespace
+
+void CellDelegate::paint(
+    QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    if (m_marks && m_marks->isMarked(index))
+        ValueMarks::paint(*painter, option.rect);
+}
+
+bool CellDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+    const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    if (event->type() == QEvent::ToolTip && m_marks) {
+        const QString reason = m_marks->reason(index);
+        if (!reason.isEmpty()) {
+            QToolTip::showText(event->globalPos(), reason, view, option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
 
 QWidget *CellDelegate::createEditor(
-    QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
+    QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
 {
-    auto *editor = new QLineEdit(parent);
+    auto *editor = new CellEditor(parent, m_marks, index);
     editor->setFrame(false);
     editor->setMaxLength(ItemGrid::EditableLength);
     connect(editor, &QLineEdit::textEdited, this, &CellDelegate::storeEdit);

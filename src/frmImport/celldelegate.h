@@ -2,9 +2,12 @@
 
 #include <QStyledItemDelegate>
 
+class ValueMarks;
+
 // The grid's cell editor: a frameless line edit whose every keystroke is stored in the model at
 // once, so that the table always holds what the user sees and a command run straight after
-// typing (an access key) sees what was typed.
+// typing (an access key) sees what was typed. A cell whose value Save would refuse, and its open
+// editor, show the mark of ValueMarks and its reason as their tooltip.
 class CellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -12,6 +15,13 @@ class CellDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The marks to show; none shows no marks. The marks must outlive the delegate's editors.
+    void setMarks(const ValueMarks *marks) { m_marks = marks; }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+        const QModelIndex &index) const override;
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+        const QModelIndex &index) override;
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
         const QModelIndex &index) const override;
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
@@ -32,6 +42,7 @@ private Q_SLOTS:
     void storeEdit();
 
 private:
+    const ValueMarks *m_marks = nullptr;
     // Whether the last setModelData wrote to the model.
     mutable bool m_stored = false;
 };

@@ -1,6 +1,8 @@
 #include "filemessages.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 
 namespace {
 
@@ -154,6 +156,16 @@ QString FileMessages::valueFault(const ItemCsv::ValueProblem &problem)
             .arg(QString::fromUcs4(&character, 1), codePoint(character));
     }
     return {};
+}
+
+QString FileMessages::refusedCount(qsizetype count)
+{
+    if (count == 0)
+        return {};
+    if (count == 1)
+        return tr("Save would refuse 1 value, marked in red: F8 goes to it.");
+    return tr("Save would refuse %n values, marked in red: F8 goes to the next one.", nullptr,
+        int(std::min<qsizetype>(count, INT_MAX)));
 }
 
 QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString &fileName)

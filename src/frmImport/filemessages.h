@@ -21,4 +21,7 @@ public:
     // Why the handheld would read a value wrongly, as one line of Save's list ends: "a comma
     // would split the value into two fields."
     static QString valueFault(const ItemCsv::ValueProblem &problem);
+    // How many values of the table Save would refuse and how to find them, for the line under
+    // Save's own tooltip; empty for none.
+    static QString refusedCount(qsizetype count);
 };

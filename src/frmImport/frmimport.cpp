@@ -103,6 +103,11 @@ PickList *makePickList(QWidget *parent, const char *name, const QRect &place)
 
 } // namespace
 
+QString frmImport::saveToolTip()
+{
+    return tr("Export the data to a CSV file for import to Pantrovo");
+}
+
 frmImport::frmImport(QWidget *parent)
     : QWidget(parent)
     , m_undoStack(new QUndoStack(this))
@@ -131,7 +136,7 @@ frmImport::frmImport(QWidget *parent)
     CommonDialog1 = new QFileDialog(this);
     CommonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
     cmdSave = makeButton(this, "cmdSave", tr("&Save File"), QStringLiteral(":/icons/save.png"),
-        tr("Export the data to a CSV file for import to Pantrovo"), Layout::cmdSave);
+        saveToolTip(), Layout::cmdSave);
     cmdAdd = makeButton(this, "cmdAdd", tr("&Add Row"), QStringLiteral(":/icons/add.png"),
         tr("Add a new item row"), Layout::cmdAdd);
     cmdDelete = makeButton(this, "cmdDelete", tr("&Delete Row"),
@@ -195,6 +200,7 @@ frmImport::frmImport(QWidget *parent)
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
     connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
+    watchRefusedValues();
 
     Form_Load();
 }
@@ -461,6 +467,10 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
         return listShown ? KeyCommand::HighlightPrevious : KeyCommand::None;
     case Qt::Key_Escape:
         return listShown ? KeyCommand::HidePickList : KeyCommand::None;
+    case Qt::Key_F8:
+        if (modifiers == Qt::ShiftModifier)
+            return KeyCommand::PreviousRefusedValue;
+        return modifiers == Qt::NoModifier ? KeyCommand::NextRefusedValue : KeyCommand::None;
     default:
         return KeyCommand::None;
     }
@@ -518,6 +528,10 @@ void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
         break;
     case KeyCommand::Redo:
         redo();
+        break;
+    case KeyCommand::NextRefusedValue:
+    case KeyCommand::PreviousRefusedValue:
+        goToRefusedValue(command == KeyCommand::NextRefusedValue);
         break;
     case KeyCommand::Type:
         DataGrid1->typeIntoCurrentCell(event);

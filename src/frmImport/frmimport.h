@@ -5,6 +5,7 @@
 #include "itemtable.h"
 #include "tablestep.h"
 #include "valuelist.h"
+#include "valuemarks.h"
 
 #include <QWidget>
 
@@ -91,7 +92,9 @@ private:
         Paste,
         Clear,
         Undo,
-        Redo
+        Redo,
+        NextRefusedValue,
+        PreviousRefusedValue
     };
     class CommandStep;
     class ReturnToCell;
@@ -121,6 +124,12 @@ private:
     void goToNextCell();
     void goToPreviousCell();
     void goToNextItem();
+    // Marks the values that Save would refuse and keeps Save's tooltip counting them.
+    void watchRefusedValues();
+    void goToRefusedValue(bool forward);
+    void showRefusedCount(qsizetype count);
+    // Save's tooltip as designed.
+    static QString saveToolTip();
     void copyCells();
     void pasteCells();
     void clearCells();
@@ -157,6 +166,7 @@ private:
     ValueList Stores;
     ValueList AisleNos;
     bool AddingRow = false;
+    ValueMarks m_refusedValues {rsItems};
 
     QLabel *Label1;
     QToolButton *cmdAdd;

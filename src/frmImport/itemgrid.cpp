@@ -38,6 +38,12 @@ ItemGrid::ItemGrid(QWidget *parent)
         [this](int column, int oldWidth, int) { Q_EMIT ColResize(column, oldWidth); });
 }
 
+void ItemGrid::setMarks(const ValueMarks *marks)
+{
+    static_cast<CellDelegate *>(itemDelegate())->setMarks(marks);
+    viewport()->update();
+}
+
 int ItemGrid::currentColumn() const
 {
     return currentIndex().column();

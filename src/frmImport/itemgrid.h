@@ -4,6 +4,8 @@
 
 #include <optional>
 
+class ValueMarks;
+
 // The item grid: a table view whose cell editor stores every keystroke in the model at once,
 // so that the table always holds what the user sees, and which reports the things the window
 // listens to: the current cell's text changed by typing, a column resized, the current cell
@@ -20,6 +22,9 @@ public:
     static constexpr int EditableLength = 1'000'000;
 
     explicit ItemGrid(QWidget *parent = nullptr);
+
+    // The marks that the cells and the cell editor show.
+    void setMarks(const ValueMarks *marks);
 
     int currentColumn() const;
     void setCurrentColumn(int column);

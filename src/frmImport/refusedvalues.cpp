@@ -1,0 +1,30 @@
+#include "filemessages.h"
+#include "frmimport.h"
+#include "itemgrid.h"
+
+#include <QToolButton>
+
+// The cells whose values Save would refuse are marked as they enter the table, so that the user
+// meets a wrong value where it was typed or pasted and not only at Save.
+void frmImport::watchRefusedValues()
+{
+    DataGrid1->setMarks(&m_refusedValues);
+    connect(&m_refusedValues, &ValueMarks::countChanged, this, &frmImport::showRefusedCount);
+    showRefusedCount(m_refusedValues.count());
+}
+
+void frmImport::goToRefusedValue(bool forward)
+{
+    const QModelIndex next = m_refusedValues.nextMarked(DataGrid1->currentIndex(), forward);
+    if (next.isValid())
+        goToCell(next.row(), next.column());
+}
+
+// The button keeps its caption, picture and place; the count goes under its own tooltip, where
+// a user who hovers over Save looks.
+void frmImport::showRefusedCount(qsizetype count)
+{
+    const QString toolTip = saveToolTip();
+    const QString refused = FileMessages::refusedCount(count);
+    cmdSave->setToolTip(refused.isEmpty() ? toolTip : toolTip + u'\n' + refused);
+}
