@@ -460,6 +460,11 @@ private Q_SLOTS:
             << QStringList {"(1, 5)", "(1, 0)", "(0, 1)"};
         QTest::newRow("from the cell being typed in")
             << block << 2 << 3 << QStringList {"x{F8}"} << QStringList {"(3, 2)"};
+        // An edit and Update Row enable Delete Row, which Add Row's blank row turned off.
+        QTest::newRow("a row deleted between marks: the later marks move up with their rows")
+            << block << 2 << 0
+            << QStringList {"{Alt+U}", "{Up}{Up}no{Alt+U}", "{Alt+D}", "{Shift+F8}", "{F8}", "{F8}"}
+            << QStringList {"(4, 0)", "(2, 0)", "(4, 0)", "(2, 2)", "(0, 1)", "(1, 0)"};
         QTest::newRow("none refused: the cursor stays")
             << "ok\tok\n"
             << 0 << 1 << QStringList {"{F8}", "{Shift+F8}"} << QStringList {"(0, 1)", "(0, 1)"};
