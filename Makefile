@@ -32,7 +32,7 @@ build: configure
 
 # The program alone: a user who only wants the window does not wait for the tests.
 run: configure
-	@[ -e $(PROGRAM) ] || echo "Building the program for the first time: about two minutes on two cores."
+	@[ -e $(PROGRAM) ] || echo "Building the program for the first time: about a minute on two cores."
 	cmake --build $(BUILD) --target pantrovo-importer
 	scripts/run.sh $(PROGRAM)
 
