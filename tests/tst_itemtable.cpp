@@ -222,8 +222,7 @@ private Q_SLOTS:
             succeeded = m_table->Move(3);
         else if (operation == u"setBlock") {
             // The first row fits and would change first: the whole block is refused.
-            const ItemTable::BlockResult result = m_table->setBlock(
-                1, 4, {{QStringLiteral("x")}, {QStringLiteral("xxx"), QStringLiteral("y")}});
+            const ItemTable::BlockResult result = m_table->setBlock(1, 4, u"x\nxxx\ty", u'\t');
             QCOMPARE(result.outcome, ItemTable::BlockResult::Outcome::TooLong);
             QCOMPARE(QPoint(result.column, result.row), QPoint(5, 2));
             succeeded = false;
