@@ -118,7 +118,6 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
     // never exists whole in memory, once as UTF-16 and again as bytes.
     constexpr int RowsPerSlice = 8192;
     const int rowCount = table.size();
-    const CodePage::Table &codePage = CodePage::windows1252();
     QStringEncoder encoder(CodePageName);
     QString text;
     QByteArray bytes;
@@ -149,29 +148,8 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
                 used = out - bytes.constData();
                 continue;
             }
-            // A row of UTF-16 may still hold only characters of the code page (it had another
-            // once); one with any other goes through the converter whole.
-            bool direct = true;
-            for (const Column column : AllColumns) {
-                if (column != Column::ItemName)
-                    *out++ = ',';
-                for (const QChar character : row.text(column).utf16()) {
-                    const int byte = codePage.byteFor(character.unicode());
-                    if (byte < 0) {
-                        direct = false;
-                        break;
-                    }
-                    *out++ = char(byte);
-                }
-                if (!direct)
-                    break;
-            }
-            if (direct) {
-                *out++ = '\r';
-                *out++ = '\n';
-                used = out - bytes.constData();
-                continue;
-            }
+            // A row of UTF-16 has a character without a byte, which only a row that the check
+            // refused has: it goes through the converter whole.
             text.clear();
             for (const Column column : AllColumns) {
                 if (column != Column::ItemName)
