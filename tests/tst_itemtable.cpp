@@ -260,6 +260,21 @@ private Q_SLOTS:
         QTest::newRow("empty text: no parts") << QString() << blankRow;
         QTest::newRow("trailing comma")
             << QStringLiteral("a,") << QStringLiteral("a||<absent>|<absent>|<absent>|<absent>");
+        // A row keeps where its fields end in one, two or four bytes, as its length needs.
+        const auto twoFields = [](qsizetype length, const QString &second) {
+            return QString(length - 1 - second.size(), u'a') + u',' + second;
+        };
+        const auto described = [](qsizetype length, const QString &second) {
+            return QString(length - 1 - second.size(), u'a') + u'|' + second
+                + QStringLiteral("|<absent>|<absent>|<absent>|<absent>");
+        };
+        for (const qsizetype length : {256, 257, 65536, 65537}) {
+            for (const QString &second : {QStringLiteral("b"), QStringLiteral("☕")}) {
+                QTest::addRow("%lld characters, the last %s", qlonglong(length - 1),
+                    second == u"b" ? "in Windows-1252" : "outside it")
+                    << twoFields(length, second) << described(length, second);
+            }
+        }
     }
     void rowFromSeparatedText()
     {

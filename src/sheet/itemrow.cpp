@@ -1,6 +1,8 @@
 #include "itemrow.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -91,6 +93,10 @@ bool operator==(const FieldText &text, QStringView value)
     return true;
 }
 
+// A slab starts at a multiple of SlabAlignment, so that a block finds its slab from its own
+// address and keeps no pointer to it.
+constexpr std::size_t SlabAlignment = LargestSlab;
+
 struct RowArena::Slab
 {
     // The blocks in the slab that belong to a row, and one more while the arena may still put
@@ -99,63 +105,117 @@ struct RowArena::Slab
     std::size_t size;
 };
 
-// The text follows the header in the same allocation: bytes or UTF-16.
+// A block is a header and then the text, bytes or UTF-16, in one allocation. The header is two
+// bytes of flags, then where each of the first five fields ends and the length of the text, each
+// in as few bytes as the length needs: a row of a shopping list (under 256 characters) spends
+// eight bytes on its header. Blocks lie at even addresses and headers have an even size, so
+// UTF-16 text is aligned; the numbers are read with memcpy, whatever their alignment.
 struct ItemRow::Block
 {
-    // How far the block lies from the start of its slab, 0 for a block of its own.
-    std::uint32_t slabOffset;
-    std::uint32_t length; // of the text, in characters
-    // Where each field's text ends; the last field ends at the end of the text.
-    std::array<std::uint32_t, ColumnCount - 1> ends;
-    std::uint8_t present;
-    bool wide;
+    enum Flag : std::uint16_t {
+        PresentFields = 0x3F,
+        Wide = 1 << 6,
+        InSlab = 1 << 7,
+        WidthShift = 8, // the width of the numbers: 1 << (flags >> WidthShift) bytes
+    };
+    static constexpr int Numbers = ColumnCount; // five field ends and the length
 
+    const char *raw() const { return reinterpret_cast<const char *>(this); }
+    char *raw() { return reinterpret_cast<char *>(this); }
+    std::uint16_t flags() const
+    {
+        std::uint16_t value = 0;
+        std::memcpy(&value, raw(), sizeof value);
+        return value;
+    }
+    void setFlags(std::uint16_t value) { std::memcpy(raw(), &value, sizeof value); }
+    static int widthFor(std::uint32_t length)
+    {
+        return length < 0x100 ? 1 : length < 0x10000 ? 2 : 4;
+    }
+    int width() const { return 1 << (flags() >> WidthShift); }
     static std::size_t sizeFor(std::uint32_t length, bool wide)
     {
-        return roundUp(sizeof(Block) + std::size_t(length) * (wide ? 2 : 1), alignof(Block));
+        const std::size_t header = sizeof(std::uint16_t) + std::size_t(Numbers * widthFor(length));
+        return roundUp(header + std::size_t(length) * (wide ? 2 : 1), 2);
     }
-    std::size_t size() const { return sizeFor(length, wide); }
-    char *bytes() { return reinterpret_cast<char *>(this + 1); }
-    const char *bytes() const { return reinterpret_cast<const char *>(this + 1); }
-    char16_t *utf16() { return reinterpret_cast<char16_t *>(this + 1); }
-    const char16_t *utf16() const { return reinterpret_cast<const char16_t *>(this + 1); }
-    std::uint32_t begin(int field) const { return field == 0 ? 0 : ends[std::size_t(field - 1)]; }
-    std::uint32_t end(int field) const
+    std::uint32_t number(int index) const
     {
-        return field == ColumnCount - 1 ? length : ends[std::size_t(field)];
+        const char *at = raw() + sizeof(std::uint16_t) + index * width();
+        switch (width()) {
+        case 1:
+            return std::uint8_t(*at);
+        case 2: {
+            std::uint16_t value = 0;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
+        default: {
+            std::uint32_t value = 0;
+            std::memcpy(&value, at, sizeof value);
+            return value;
+        }
+        }
     }
+    void setNumber(int index, std::uint32_t value)
+    {
+        char *at = raw() + sizeof(std::uint16_t) + index * width();
+        switch (width()) {
+        case 1:
+            *at = char(std::uint8_t(value));
+            break;
+        case 2: {
+            const auto narrow = std::uint16_t(value);
+            std::memcpy(at, &narrow, sizeof narrow);
+            break;
+        }
+        default:
+            std::memcpy(at, &value, sizeof value);
+            break;
+        }
+    }
+
+    std::uint8_t present() const { return std::uint8_t(flags() & PresentFields); }
+    bool wide() const { return (flags() & Wide) != 0; }
+    std::uint32_t length() const { return number(Numbers - 1); }
+    std::size_t size() const { return sizeFor(length(), wide()); }
+    char *bytes() { return raw() + sizeof(std::uint16_t) + Numbers * width(); }
+    const char *bytes() const { return raw() + sizeof(std::uint16_t) + Numbers * width(); }
+    char16_t *utf16() { return reinterpret_cast<char16_t *>(bytes()); }
+    const char16_t *utf16() const { return reinterpret_cast<const char16_t *>(bytes()); }
+    // Field i ends where field i + 1 begins; the last one ends at the end of the text.
+    std::uint32_t begin(int field) const { return field == 0 ? 0 : number(field - 1); }
+    std::uint32_t end(int field) const { return number(field); }
     FieldText text(int field) const
     {
         const std::uint32_t from = begin(field);
         const qsizetype size = qsizetype(end(field) - from);
-        return wide ? FieldText(QStringView(utf16() + from, size))
-                    : FieldText(QByteArrayView(bytes() + from, size));
+        return wide() ? FieldText(QStringView(utf16() + from, size))
+                      : FieldText(QByteArrayView(bytes() + from, size));
     }
 
     // In the arena's current slab, or on its own without an arena.
-    static Block *create(RowArena *arena, std::uint32_t length, bool wide)
+    static Block *create(RowArena *arena, std::uint32_t length, bool wide, std::uint8_t present)
     {
-        const std::size_t bytes = sizeFor(length, wide);
+        const std::size_t size = sizeFor(length, wide);
         RowArena::Slab *slab = nullptr;
-        void *memory = arena != nullptr ? arena->allocate(bytes, slab) : ::operator new(bytes);
-        auto *block = new (memory) Block;
-        block->slabOffset = slab != nullptr
-            ? std::uint32_t(static_cast<char *>(memory) - reinterpret_cast<char *>(slab))
-            : 0;
-        block->length = length;
-        block->wide = wide;
+        void *memory = arena != nullptr ? arena->allocate(size, slab) : ::operator new(size);
+        auto *block = static_cast<Block *>(memory);
+        block->setFlags(std::uint16_t(present | (wide ? Wide : 0) | (slab != nullptr ? InSlab : 0)
+            | (std::countr_zero(unsigned(widthFor(length))) << WidthShift)));
+        block->setNumber(Numbers - 1, length);
         return block;
     }
     static void destroy(Block *block)
     {
         if (block == nullptr)
             return;
-        if (block->slabOffset == 0) {
+        if ((block->flags() & InSlab) == 0) {
             ::operator delete(block);
             return;
         }
-        RowArena::release(reinterpret_cast<RowArena::Slab *>(
-            reinterpret_cast<char *>(block) - block->slabOffset));
+        const auto address = reinterpret_cast<std::uintptr_t>(block);
+        RowArena::release(reinterpret_cast<RowArena::Slab *>(address & ~(SlabAlignment - 1)));
     }
     Block *copy() const
     {
@@ -163,7 +223,7 @@ struct ItemRow::Block
         void *memory = ::operator new(bytes);
         std::memcpy(memory, this, bytes);
         auto *block = static_cast<Block *>(memory);
-        block->slabOffset = 0;
+        block->setFlags(std::uint16_t(flags() & ~InSlab));
         return block;
     }
 };
@@ -176,7 +236,7 @@ RowArena::~RowArena()
 void RowArena::release(Slab *slab)
 {
     if (slab != nullptr && --slab->users == 0)
-        ::operator delete(slab);
+        ::operator delete(slab, std::align_val_t(SlabAlignment));
 }
 
 void *RowArena::allocate(std::size_t bytes, Slab *&slab)
@@ -187,8 +247,8 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
         return ::operator new(bytes);
     }
     if (m_slab == nullptr || m_used + bytes > m_slab->size) {
-        const std::size_t size = std::max(m_nextSize, header + bytes);
-        auto *fresh = new (::operator new(size)) Slab {1, size};
+        const std::size_t size = m_nextSize;
+        auto *fresh = new (::operator new(size, std::align_val_t(SlabAlignment))) Slab {1, size};
         release(std::exchange(m_slab, fresh));
         m_used = header;
         m_nextSize = std::min(2 * m_nextSize, LargestSlab);
@@ -225,9 +285,8 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
         }
     }
     Q_ASSERT(length <= maxLength);
-    Block *block = Block::create(arena, std::uint32_t(length), wide);
+    Block *block = Block::create(arena, std::uint32_t(length), wide, present);
     row.m_block = block;
-    block->present = present;
     const CodePage::Table &table = CodePage::windows1252();
     std::uint32_t at = 0;
     for (int index = 0; index < ColumnCount; ++index) {
@@ -255,7 +314,7 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
             at += std::uint32_t(count);
         }
         if (index < ColumnCount - 1)
-            block->ends[std::size_t(index)] = at;
+            block->setNumber(index, at);
     }
     return row;
 }
@@ -328,7 +387,7 @@ ItemRow::~ItemRow()
 
 std::uint8_t ItemRow::present() const
 {
-    return m_block != nullptr ? m_block->present : 0;
+    return m_block != nullptr ? m_block->present() : 0;
 }
 
 std::optional<ItemRow> ItemRow::fromSeparated(QStringView text, QChar separator)
@@ -353,12 +412,12 @@ QString ItemRow::field(Column column) const
 
 bool ItemRow::isOneByte() const
 {
-    return m_block == nullptr || !m_block->wide;
+    return m_block == nullptr || !m_block->wide();
 }
 
 qsizetype ItemRow::length() const
 {
-    return m_block != nullptr ? qsizetype(m_block->length) : 0;
+    return m_block != nullptr ? qsizetype(m_block->length()) : 0;
 }
 
 bool ItemRow::fits(Column column, QStringView value) const
@@ -386,5 +445,5 @@ bool ItemRow::setField(Column column, const QString &value)
 
 bool ItemRow::isBlank() const
 {
-    return m_block == nullptr || m_block->length == 0;
+    return m_block == nullptr || m_block->length() == 0;
 }

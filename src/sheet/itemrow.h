@@ -28,7 +28,8 @@ public:
         , m_size(windows1252.size())
     {
     }
-    FieldText(QStringView utf16) // NOLINT(google-explicit-constructor): a value is a field's text
+    // Not explicit: a value given as a QStringView is a field's text as it stands.
+    FieldText(QStringView utf16)
         : m_data(utf16.utf16())
         , m_size(utf16.size())
         , m_wide(true)
@@ -78,8 +79,9 @@ using KeepGoing = std::function<bool()>;
 // One item row: six text fields, each absent or holding a string (possibly empty).
 //
 // A file of a million rows must stay close to the size of its text, so a row is one pointer to
-// one block that holds the end offset of each field and then all of its fields' text, and a
-// row with every field absent (an empty line) holds no block at all. Field i starts where field
+// one block that holds where each field ends (in one byte each for a row of under 256
+// characters) and then all of its fields' text, and a row with every field absent (an empty
+// line) holds no block at all. Field i starts where field
 // i - 1 ends: the separators are not kept. A row whose characters all have a byte in
 // Windows-1252 (nearly every row of a shopping list) keeps them as those bytes; any other row
 // keeps UTF-16. Rows built together (the lines of one read or one paste) take their blocks from
@@ -122,14 +124,16 @@ public:
     // True when no field holds any text: all absent or empty.
     bool isBlank() const;
 
-private:
-    friend class RowArena;
-    struct Block;
-
+    // The column's bit in a set of present fields (RowArena::make).
     static constexpr std::uint8_t bit(Column column)
     {
         return std::uint8_t(1u << position(column));
     }
+
+private:
+    friend class RowArena;
+    struct Block;
+
     std::uint8_t present() const;
     // In the arena's slabs, or in a block of its own without an arena.
     static std::optional<ItemRow> build(RowArena *arena,
@@ -163,7 +167,6 @@ public:
     // their length fits in a row.
     std::optional<ItemRow> make(const std::array<FieldText, ColumnCount> &fields,
         std::uint8_t present, const KeepGoing &keepGoing = {});
-    static std::uint8_t bit(Column column) { return ItemRow::bit(column); }
 
 private:
     struct Slab;

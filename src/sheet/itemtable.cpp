@@ -1,6 +1,7 @@
 #include "itemtable.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <new>
 
@@ -199,7 +200,7 @@ std::uint8_t fieldsOf(const ItemRow &row, std::array<FieldText, ColumnCount> &fi
     for (const Column column : AllColumns) {
         fields[std::size_t(position(column))] = row.text(column);
         if (row.isPresent(column))
-            present |= RowArena::bit(column);
+            present |= ItemRow::bit(column);
     }
     return present;
 }
@@ -279,7 +280,7 @@ ItemTable::BlockResult ItemTable::setBlock(
                     if (length > ItemRow::maxLength)
                         return {Outcome::TooLong, at, column + v};
                     field = values[std::size_t(v)];
-                    present |= RowArena::bit(columnAt(column + v));
+                    present |= ItemRow::bit(columnAt(column + v));
                 }
                 if (!differs) {
                     unchangedSince += first >= 0 ? 1 : 0;
@@ -307,7 +308,7 @@ ItemTable::BlockResult ItemTable::setBlock(
                     if (length > ItemRow::maxLength)
                         return {Outcome::TooLong, at, column + v};
                     fields[std::size_t(column + v)] = values[std::size_t(v)];
-                    present |= RowArena::bit(columnAt(column + v));
+                    present |= ItemRow::bit(columnAt(column + v));
                 }
                 std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
                 if (!built)
