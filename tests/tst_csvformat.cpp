@@ -213,28 +213,38 @@ private Q_SLOTS:
     // pieces must come out whole. A line longer than a row holds (the limit lowered here) stops
     // the reading, also while it is still growing across pieces. Guards against the fault
     // where a line of more than 2^32 characters wrapped the row's lengths and overran it.
+    // A file of the code page's bytes is split as bytes, any other as text: each case comes
+    // both ways, the long value starting with "é" (0xE9) or with "x".
     void linesAcrossReadChunks_data()
     {
         QTest::addColumn<int>("firstLineLength");
         QTest::addColumn<int>("limit");
         QTest::addColumn<int>("tooLongLine");
-        QTest::newRow("CR last in the first chunk, LF first in the next")
-            << (1 << 20) - 1 << 0 << 0;
-        QTest::newRow("line end first in the next chunk") << (1 << 20) << 0 << 0;
-        QTest::newRow("line through three chunks") << (1 << 21) + 5 << 0 << 0;
-        QTest::newRow("line of the limit's length across two chunks")
-            << (1 << 20) + 5 << (1 << 20) + 5 << 0;
-        QTest::newRow("line through three chunks, past the limit in the second")
-            << (1 << 21) + 5 << (1 << 20) + 5 << 1;
-        QTest::newRow("second line past the limit within its chunk") << 5 << 7 << 2;
+        QTest::addColumn<char>("first");
+        for (const char first : {'x', '\xE9'}) {
+            const char *const kind = first == 'x' ? "ASCII" : "Windows-1252";
+            QTest::addRow("CR last in the first chunk, LF first in the next, %s", kind)
+                << (1 << 20) - 1 << 0 << 0 << first;
+            QTest::addRow("line end first in the next chunk, %s", kind)
+                << (1 << 20) << 0 << 0 << first;
+            QTest::addRow("line through three chunks, %s", kind)
+                << (1 << 21) + 5 << 0 << 0 << first;
+            QTest::addRow("line of the limit's length across two chunks, %s", kind)
+                << (1 << 20) + 5 << (1 << 20) + 5 << 0 << first;
+            QTest::addRow("line through three chunks, past the limit in the second, %s", kind)
+                << (1 << 21) + 5 << (1 << 20) + 5 << 1 << first;
+            QTest::addRow("second line past the limit within its chunk, %s", kind)
+                << 5 << 7 << 2 << first;
+        }
     }
     void linesAcrossReadChunks()
     {
         QFETCH(int, firstLineLength);
         QFETCH(int, limit);
         QFETCH(int, tooLongLine);
+        QFETCH(char, first);
         const RowLengthLimit rowLimit(limit > 0 ? limit : ItemRow::maxLength);
-        const QByteArray longValue(firstLineLength, 'x');
+        const QByteArray longValue = first + QByteArray(firstLineLength - 1, 'x');
         const QByteArray bytes = longValue + "\r\nnext,row\r\n";
         QCOMPARE(read(bytes),
             tooLongLine != 0

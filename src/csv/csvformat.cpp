@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -20,11 +21,6 @@ namespace {
 
 constexpr auto CodePageName = "windows-1252";
 constexpr qint64 ChunkSize = 1 << 20;
-
-QString decodeCodePage(QByteArrayView bytes)
-{
-    return FieldText(bytes).toString();
-}
 
 // What a value of one byte a character holds that the handheld cannot take; the bytes
 // themselves are all in the code page.
@@ -197,47 +193,63 @@ public:
     {
     }
 
-    // Stops at a line too long for a row; the line's number tells which.
-    void take(const QString &text, qint64 bytesRead)
+    // Stops at a line too long for a row; the line's number tells which. Text of the code
+    // page comes as its bytes (QByteArrayView), which rows keep as they are, any other as
+    // UTF-16 (QStringView).
+    template<typename Text> void take(Text text, qint64 bytesRead)
     {
         m_bytesRead = bytesRead;
         // A read may give no whole character (half of a UTF-16 one): a CR before it still
         // waits for its LF.
         if (text.isEmpty() || m_tooLongLine != 0 || m_stopped)
             return;
+        auto &partialLine = partial<Text>();
         qsizetype start = 0;
-        if (m_skipLineFeed && text.front() == u'\n')
+        if (m_skipLineFeed && unit(text.front()) == u'\n')
             start = 1;
         m_skipLineFeed = false;
         for (qsizetype i = start; i < text.size(); ++i) {
-            const char16_t character = text[i].unicode();
+            const char16_t character = unit(text[i]);
             if (character != u'\r' && character != u'\n')
                 continue;
-            if (m_partialLine.isEmpty()) {
-                if (!addLine(QStringView(text).sliced(start, i - start)))
+            if (partialLine.isEmpty()) {
+                if (!addLine(text.sliced(start, i - start)))
                     return;
             } else {
-                if (!growPartialLine(QStringView(text).sliced(start, i - start))
-                    || !addLine(m_partialLine))
+                if (!growPartialLine(text.sliced(start, i - start)) || !addLine(Text(partialLine)))
                     return;
-                m_partialLine.clear();
+                partialLine.clear();
             }
             if (character == u'\r') {
                 if (i + 1 == text.size())
                     m_skipLineFeed = true;
-                else if (text[i + 1] == u'\n')
+                else if (unit(text[i + 1]) == u'\n')
                     ++i;
             }
             start = i + 1;
         }
-        growPartialLine(QStringView(text).sliced(start));
+        growPartialLine(text.sliced(start));
+    }
+
+    // From here on the text comes as the code page's bytes: the unfinished line, read as the
+    // code page already, becomes its bytes too.
+    void takeBytesFromNowOn()
+    {
+        const CodePage::Table &table = CodePage::windows1252();
+        for (const QChar character : std::as_const(m_partialLine))
+            m_partialBytes += char(table.bytes[character.unicode()]);
+        m_partialLine.clear();
     }
 
     // Text after the last line end is a line of its own.
     void finish()
     {
-        if (!m_partialLine.isEmpty() && m_tooLongLine == 0 && !m_stopped)
-            addLine(std::exchange(m_partialLine, QString()));
+        if (m_tooLongLine != 0 || m_stopped)
+            return;
+        if (!m_partialLine.isEmpty())
+            addLine(QStringView(std::exchange(m_partialLine, QString())));
+        else if (!m_partialBytes.isEmpty())
+            addLine(QByteArrayView(std::exchange(m_partialBytes, QByteArray())));
     }
 
     // Reads every row and the text of the unfinished line, taken as UTF-8 so far, again as
@@ -314,10 +326,28 @@ private:
         return true;
     }
 
-    // The row copies the line's text: a line can be a view into a whole chunk.
-    bool addLine(QStringView line)
+    static char16_t unit(QChar character) { return character.unicode(); }
+    static char16_t unit(char byte) { return char16_t(uchar(byte)); }
+    template<typename Text> static auto separator()
     {
-        std::optional<ItemRow> row = m_arena.fromSeparated(line, u',', m_keepGoing);
+        if constexpr (std::is_same_v<Text, QByteArrayView>)
+            return ',';
+        else
+            return QChar(u',');
+    }
+
+    template<typename Text> auto &partial()
+    {
+        if constexpr (std::is_same_v<Text, QByteArrayView>)
+            return m_partialBytes;
+        else
+            return m_partialLine;
+    }
+
+    // The row copies the line's text: a line can be a view into a whole chunk.
+    template<typename Text> bool addLine(Text line)
+    {
+        std::optional<ItemRow> row = m_arena.fromSeparated(line, separator<Text>(), m_keepGoing);
         if (!row) {
             if (!m_stopped)
                 m_tooLongLine = qint64(m_rows.size()) + 1;
@@ -331,13 +361,14 @@ private:
 
     // A line that never ends would otherwise grow until memory runs out, or past what a row
     // can hold.
-    bool growPartialLine(QStringView more)
+    template<typename Text> bool growPartialLine(Text more)
     {
-        if (m_partialLine.size() + more.size() > ItemRow::maxLength) {
+        auto &partialLine = partial<Text>();
+        if (partialLine.size() + more.size() > ItemRow::maxLength) {
             m_tooLongLine = qint64(m_rows.size()) + 1;
             return false;
         }
-        m_partialLine += more;
+        partialLine += more;
         return true;
     }
 
@@ -365,7 +396,9 @@ private:
     std::vector<ItemRow> &m_rows;
     // The rows' blocks, about a MiB of rows to each allocation.
     RowArena m_arena;
+    // The unfinished line: UTF-16, or bytes once the text comes as bytes.
     QString m_partialLine;
+    QByteArray m_partialBytes;
     qint64 m_deviceSize;
     qint64 m_bytesRead = 0;
     qint64 m_tooLongLine = 0;
@@ -443,8 +476,6 @@ public:
             // alone.
             return m_decoder.decode(whole.chopped(1)) + QChar(QChar::ReplacementCharacter);
         }
-        if (m_encoding == Encoding::Windows1252)
-            return decodeCodePage(whole);
         if (m_decided)
             return m_decoder.decode(whole);
 
@@ -462,7 +493,9 @@ public:
         m_heldBack = 0;
         if (m_sawMultiByte)
             lines.readAgainAsCodePage();
-        return decodeCodePage(bytes);
+        lines.takeBytesFromNowOn();
+        // The caller takes the code page's bytes as they are.
+        return QString();
     }
 
     // A file of ASCII alone reads the same in both, and counts as Windows-1252.
@@ -473,6 +506,8 @@ public:
     }
     // Bytes at the end of the last chunk that wait for the next one.
     qsizetype heldBack() const { return m_heldBack; }
+    // Whether the text is the code page's, whose bytes need no decoding: rows keep them.
+    bool isCodePage() const { return m_decided && m_encoding == Encoding::Windows1252; }
 
 private:
     // Stateless: the bytes of a character cut by a chunk's end are held back by hand, so that
@@ -528,7 +563,15 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
                 bytes = bytes.sliced(decoder.takeByteOrderMark(bytes));
             first = false;
             bytesRead += read;
-            lines.take(decoder.decode(bytes, read == 0, lines), bytesRead);
+            if (decoder.isCodePage()) {
+                lines.take(bytes, bytesRead);
+            } else {
+                const QString text = decoder.decode(bytes, read == 0, lines);
+                if (decoder.isCodePage())
+                    lines.take(bytes, bytesRead);
+                else
+                    lines.take(QStringView(text), bytesRead);
+            }
             if (read == 0 || lines.tooLongLine() != 0 || lines.stopped())
                 break;
             // The held-back bytes move to the front of the next chunk.

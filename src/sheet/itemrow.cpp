@@ -319,8 +319,13 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
     return row;
 }
 
-std::optional<ItemRow> RowArena::fromSeparated(
-    QStringView text, QChar separator, const KeepGoing &keepGoing)
+namespace {
+
+// The parts of text separated by `separator`, as ItemRow::fromSeparated takes them, given to
+// `make` as a row's fields.
+template<typename View, typename Character, typename Make>
+std::optional<ItemRow> separatedRow(
+    View text, Character separator, const KeepGoing &keepGoing, const Make &make)
 {
     if (text.isEmpty())
         return ItemRow();
@@ -345,13 +350,33 @@ std::optional<ItemRow> RowArena::fromSeparated(
         }
         const qsizetype end = next < 0 ? text.size() : next;
         present |= ItemRow::bit(columnAt(parts));
-        fields[std::size_t(parts++)] = text.sliced(start, end - start);
+        fields[std::size_t(parts++)] = FieldText(text.sliced(start, end - start));
         if (next < 0)
             break;
         start = next + 1;
         searched = start;
     }
-    return make(fields, present, keepGoing);
+    return make(fields, present);
+}
+
+} // namespace
+
+std::optional<ItemRow> RowArena::fromSeparated(
+    QStringView text, QChar separator, const KeepGoing &keepGoing)
+{
+    return separatedRow(text, separator, keepGoing,
+        [&](const std::array<FieldText, ColumnCount> &fields, std::uint8_t present) {
+            return make(fields, present, keepGoing);
+        });
+}
+
+std::optional<ItemRow> RowArena::fromSeparated(
+    QByteArrayView windows1252, char separator, const KeepGoing &keepGoing)
+{
+    return separatedRow(windows1252, separator, keepGoing,
+        [&](const std::array<FieldText, ColumnCount> &fields, std::uint8_t present) {
+            return make(fields, present, keepGoing);
+        });
 }
 
 ItemRow::ItemRow(const ItemRow &other)
@@ -392,8 +417,10 @@ std::uint8_t ItemRow::present() const
 
 std::optional<ItemRow> ItemRow::fromSeparated(QStringView text, QChar separator)
 {
-    RowArena arena;
-    return arena.fromSeparated(text, separator);
+    return separatedRow(text, separator, {},
+        [](const std::array<FieldText, ColumnCount> &fields, std::uint8_t present) {
+            return build(nullptr, fields, present, {});
+        });
 }
 
 FieldText ItemRow::text(Column column) const

@@ -163,6 +163,10 @@ public:
     // each MiB; when it says stop there is no row either (the caller knows why).
     std::optional<ItemRow> fromSeparated(
         QStringView text, QChar separator, const KeepGoing &keepGoing = {});
+    // The same for text of Windows-1252 bytes, which a row of one byte a character copies as
+    // they are.
+    std::optional<ItemRow> fromSeparated(
+        QByteArrayView windows1252, char separator, const KeepGoing &keepGoing = {});
     // A row of the given fields, those not in `present` absent. The caller has checked that
     // their length fits in a row.
     std::optional<ItemRow> make(const std::array<FieldText, ColumnCount> &fields,
