@@ -495,7 +495,7 @@ public:
             lines.readAgainAsCodePage();
         lines.takeBytesFromNowOn();
         // The caller takes the code page's bytes as they are.
-        return QString();
+        return {};
     }
 
     // A file of ASCII alone reads the same in both, and counts as Windows-1252.

@@ -57,7 +57,7 @@ QString FieldText::toString(qsizetype limit) const
     QString result(size, Qt::Uninitialized);
     const CodePage::Table &table = CodePage::windows1252();
     const char *from = static_cast<const char *>(m_data);
-    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    auto *out = reinterpret_cast<char16_t *>(result.data());
     for (qsizetype i = 0; i < size; ++i)
         out[i] = table.characterOf(from[i]);
     return result;
@@ -141,7 +141,7 @@ struct ItemRow::Block
     }
     std::uint32_t number(int index) const
     {
-        const char *at = raw() + sizeof(std::uint16_t) + index * width();
+        const char *at = raw() + sizeof(std::uint16_t) + std::ptrdiff_t(index) * width();
         switch (width()) {
         case 1:
             return std::uint8_t(*at);
@@ -159,7 +159,7 @@ struct ItemRow::Block
     }
     void setNumber(int index, std::uint32_t value)
     {
-        char *at = raw() + sizeof(std::uint16_t) + index * width();
+        char *at = raw() + sizeof(std::uint16_t) + std::ptrdiff_t(index) * width();
         switch (width()) {
         case 1:
             *at = char(std::uint8_t(value));
@@ -179,8 +179,11 @@ struct ItemRow::Block
     bool wide() const { return (flags() & Wide) != 0; }
     std::uint32_t length() const { return number(Numbers - 1); }
     std::size_t size() const { return sizeFor(length(), wide()); }
-    char *bytes() { return raw() + sizeof(std::uint16_t) + Numbers * width(); }
-    const char *bytes() const { return raw() + sizeof(std::uint16_t) + Numbers * width(); }
+    char *bytes() { return raw() + sizeof(std::uint16_t) + std::ptrdiff_t(Numbers) * width(); }
+    const char *bytes() const
+    {
+        return raw() + sizeof(std::uint16_t) + std::ptrdiff_t(Numbers) * width();
+    }
     char16_t *utf16() { return reinterpret_cast<char16_t *>(bytes()); }
     const char16_t *utf16() const { return reinterpret_cast<const char16_t *>(bytes()); }
     // Field i ends where field i + 1 begins; the last one ends at the end of the text.
@@ -189,7 +192,7 @@ struct ItemRow::Block
     FieldText text(int field) const
     {
         const std::uint32_t from = begin(field);
-        const qsizetype size = qsizetype(end(field) - from);
+        const auto size = qsizetype(end(field) - from);
         return wide() ? FieldText(QStringView(utf16() + from, size))
                       : FieldText(QByteArrayView(bytes() + from, size));
     }
@@ -214,8 +217,9 @@ struct ItemRow::Block
             ::operator delete(block);
             return;
         }
-        const auto address = reinterpret_cast<std::uintptr_t>(block);
-        RowArena::release(reinterpret_cast<RowArena::Slab *>(address & ~(SlabAlignment - 1)));
+        const auto offset = reinterpret_cast<std::uintptr_t>(block) & (SlabAlignment - 1);
+        RowArena::release(
+            reinterpret_cast<RowArena::Slab *>(block->raw() - std::ptrdiff_t(offset)));
     }
     Block *copy() const
     {
@@ -248,8 +252,9 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
     }
     if (m_slab == nullptr || m_used + bytes > m_slab->size) {
         const std::size_t size = m_nextSize;
-        auto *fresh = new (::operator new(size, std::align_val_t(SlabAlignment))) Slab {1, size};
-        release(std::exchange(m_slab, fresh));
+        void *fresh = ::operator new(size, std::align_val_t(SlabAlignment));
+        release(m_slab);
+        m_slab = new (fresh) Slab {1, size};
         m_used = header;
         m_nextSize = std::min(2 * m_nextSize, LargestSlab);
     }

@@ -29,6 +29,7 @@ public:
     {
     }
     // Not explicit: a value given as a QStringView is a field's text as it stands.
+    // cppcheck-suppress noExplicitConstructor
     FieldText(QStringView utf16)
         : m_data(utf16.utf16())
         , m_size(utf16.size())
@@ -183,5 +184,5 @@ private:
 
     Slab *m_slab = nullptr;
     std::size_t m_used = 0;
-    std::size_t m_nextSize = 16 * 1024;
+    std::size_t m_nextSize = std::size_t(16) * 1024;
 };

@@ -229,10 +229,10 @@ ItemTable::BlockResult ItemTable::setBlock(
     std::vector<ItemRow> rows;
     int first = -1; // the line of the first existing row that changes
     int changed = 0; // how many of `rows` take the place of existing rows
-    int unchangedSince = 0; // existing rows since the last change that stay as they are
     int added = 0;
     try {
         RowArena arena;
+        int unchangedSince = 0; // existing rows since the last change that stay as they are
         qsizetype start = 0;
         qsizetype nextReport = CharactersPerReport;
         std::array<FieldText, ColumnCount> fields;
@@ -272,7 +272,7 @@ ItemTable::BlockResult ItemTable::setBlock(
                 qsizetype length = current.length();
                 bool differs = false;
                 for (int v = 0; v < count; ++v) {
-                    FieldText &field = fields[std::size_t(column + v)];
+                    FieldText &field = fields[std::size_t(column) + std::size_t(v)];
                     if (field == values[std::size_t(v)])
                         continue;
                     differs = true;
@@ -307,7 +307,7 @@ ItemTable::BlockResult ItemTable::setBlock(
                     length += values[std::size_t(v)].size();
                     if (length > ItemRow::maxLength)
                         return {Outcome::TooLong, at, column + v};
-                    fields[std::size_t(column + v)] = values[std::size_t(v)];
+                    fields[std::size_t(column) + std::size_t(v)] = values[std::size_t(v)];
                     present |= ItemRow::bit(columnAt(column + v));
                 }
                 std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
