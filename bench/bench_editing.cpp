@@ -6,10 +6,16 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -76,7 +82,107 @@ void undoPaste(benchmark::State &state)
     state.counters["goal_ms"] = 200;
 }
 
+constexpr int MillionLines = 1'000'000;
+
+// A million lines copied from a spreadsheet, and the same rows as a file to open.
+const QString &copiedMillion()
+{
+    static const QString text = itemLines(MillionLines, u'\t', u"\n");
+    return text;
+}
+
+QString millionFile()
+{
+    static QTemporaryDir folder;
+    static QString fileName;
+    if (fileName.isEmpty()) {
+        fileName = folder.filePath(QStringLiteral("items.csv"));
+        QFile file(fileName);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the benchmark file");
+        file.write(QStringEncoder("windows-1252").encode(itemLines(MillionLines, u',', u"\r\n")));
+    }
+    return fileName;
+}
+
+// Paste of a million copied lines against Open of the same rows, in the same run.
+void pasteAgainstOpen(benchmark::State &state)
+{
+    const QString fileName = millionFile();
+    QGuiApplication::clipboard()->setText(copiedMillion());
+    double openMs = 0, pasteMs = 0;
+    for (auto _ : state) {
+        std::unique_ptr<frmImport> window = freshWindow();
+        answerDialogsWith(*window, fileName);
+        QElapsedTimer timer;
+        timer.start();
+        window->cmdOpen_Click();
+        QApplication::processEvents();
+        openMs += double(timer.nsecsElapsed()) / 1e6;
+        window = freshWindow();
+        timer.restart();
+        pressOnGrid(*window, Qt::Key_V);
+        QApplication::processEvents();
+        pasteMs += double(timer.nsecsElapsed()) / 1e6;
+        if (window->items().size() != MillionLines)
+            state.SkipWithError("wrong number of rows");
+    }
+    const auto runs = double(state.iterations());
+    state.counters["open_ms"] = openMs / runs;
+    state.counters["paste_ms"] = pasteMs / runs;
+    state.counters["ratio"] = pasteMs / openMs;
+    state.counters["goal_ratio"] = 1.5;
+}
+
+// The peak memory of a paste of a million lines, in a fresh process (runPasteChild): the
+// goal is twice the text's size as a QString plus the rows' own size (what the paste leaves
+// behind besides the text) over the memory before.
+void pastePeakMemory(benchmark::State &state)
+{
+    QByteArray figures;
+    for (auto _ : state) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PANTROVO_BENCH_PEAK"), QStringLiteral("paste"));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0)
+            state.SkipWithError("the measuring process failed");
+        figures = child.readAllStandardOutput().trimmed();
+    }
+    const QList<QByteArray> values = figures.split(' ');
+    if (values.size() != 4) {
+        state.SkipWithError("the measuring process gave no figures");
+        return;
+    }
+    const double before = values[0].toDouble(), text = values[1].toDouble(),
+                 after = values[2].toDouble(), peak = values[3].toDouble();
+    const double rows = after - before - text;
+    state.counters["text_MiB"] = text;
+    state.counters["rows_MiB"] = rows;
+    state.counters["peak_RSS_MiB"] = peak;
+    state.counters["goal_peak_RSS_MiB"] = before + 2 * text + rows;
+}
+
+bool runPasteChild()
+{
+    if (qgetenv("PANTROVO_BENCH_PEAK") != "paste")
+        return false;
+    std::unique_ptr<frmImport> window = freshWindow();
+    const double before = residentMiB();
+    QGuiApplication::clipboard()->setText(copiedMillion());
+    const double text = double(copiedMillion().size()) * 2 / (1024.0 * 1024.0);
+    pressOnGrid(*window, Qt::Key_V);
+    QApplication::processEvents();
+    std::printf("%.1f %.1f %.1f %.1f\n", before, text, residentMiB(), peakResidentMiB());
+    return true;
+}
+
+const bool childTaskSet = (setChildTask(runPasteChild), true);
+
 } // namespace
 
+BENCHMARK(pasteAgainstOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(pastePeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(paste)->Arg(10'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(undoPaste)->Arg(10'000)->Unit(benchmark::kMillisecond);

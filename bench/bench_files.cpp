@@ -38,22 +38,7 @@ QString itemsFile(int lines)
     QString &fileName = files[lines];
     if (!fileName.isEmpty())
         return fileName;
-    static const char *const names[] = {"Milk", "Crème fraîche", "Bread", "Jalapeños", "Apples",
-        "Pâté", "Rice", "Tomatoes", "Gruyère", "Coffee"};
-    static const char *const groups[] = {"Dairy", "Bakery", "Fruit & veg", "Épicerie", "Drinks"};
-    static const char *const stores[] = {"Corner shop", "Market", "Supermarché", "Deli"};
-    QString text;
-    text.reserve(qsizetype(lines) * 44);
-    for (int i = 0; i < lines; ++i) {
-        text += QString::fromUtf8(names[i % 10]);
-        text += u' ';
-        text += QString::number(i % 997);
-        text += u',';
-        text += QString::fromUtf8(groups[i % 5]);
-        text += QStringLiteral(",%1.%2,Item,").arg(i % 20).arg(i % 100, 2, 10, QLatin1Char('0'));
-        text += QString::fromUtf8(stores[i % 4]);
-        text += QStringLiteral(",%1\r\n").arg(i % 40);
-    }
+    const QString text = itemLines(lines, u',', u"\r\n");
     fileName = folder().filePath(QStringLiteral("items-%1.csv").arg(lines));
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
@@ -225,7 +210,7 @@ void againstPlainProgram(benchmark::State &state)
     state.counters["plain_read_ms"] = plainReadMs / runs;
     state.counters["plain_write_ms"] = plainWriteMs / runs;
     state.counters["ratio"] = (openMs + saveMs) / (plainReadMs + plainWriteMs);
-    state.counters["goal_ratio"] = 0.8;
+    state.counters["goal_ratio"] = 0.6;
 }
 
 // Peak memory is the whole process's, so each measurement runs in a fresh process of this

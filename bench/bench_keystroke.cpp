@@ -70,8 +70,42 @@ void keystroke(benchmark::State &state)
         state.counters["goal_ms"] = 2;
 }
 
+// One keystroke in a Group cell while the pick list shows one remembered value of a million
+// characters.
+void keystrokeWithOneLongValue(benchmark::State &state)
+{
+    auto window = std::make_unique<frmImport>();
+    window->show();
+    QApplication::processEvents();
+    ItemTable &table = window->items();
+    table.setFieldValue(Column::Group, QStringLiteral("Group ") + QString(1'000'000, u'x'));
+    window->cmdUpdate_Click();
+    if (!window->isAddingRow())
+        window->cmdAdd_Click();
+    auto *grid = window->findChild<ItemGrid *>(QStringLiteral("DataGrid1"));
+    auto *list = window->findChild<PickList *>(QStringLiteral("lstGroups"));
+    grid->setCurrentIndex(table.index(table.currentRow(), 1));
+    grid->QAbstractItemView::edit(grid->currentIndex());
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    if (!editor) {
+        state.SkipWithError("no cell editor");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor->setText(QStringLiteral("Grou"));
+        state.ResumeTiming();
+        QTest::keyClick(editor, Qt::Key_P, Qt::NoModifier);
+        list->repaint();
+    }
+    if (list->model()->rowCount() != 1 || !list->isVisible())
+        state.SkipWithError("the list does not show the value");
+    state.counters["goal_ms"] = 16;
+}
+
 } // namespace
 
+BENCHMARK(keystrokeWithOneLongValue)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(keystroke)
     ->ArgNames({"groups", "match"})
     ->ArgsProduct({{100, 5000, 32768}, {0, 1, 2}})

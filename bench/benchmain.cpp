@@ -8,18 +8,59 @@
 
 #include <benchmark/benchmark.h>
 
-double peakResidentMiB()
+namespace {
+
+double statusMiB(const QByteArray &field)
 {
-    // VmHWM, not getrusage(): the latter keeps across exec the peak of the process that
-    // started this one, so a fresh process of a large benchmark would report its parent's.
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return -1;
+}
+
+} // namespace
+
+double peakResidentMiB()
+{
+    // VmHWM, not getrusage(): the latter keeps across exec the peak of the process that
+    // started this one, so a fresh process of a large benchmark would report its parent's.
+    return statusMiB("VmHWM:");
+}
+
+double residentMiB()
+{
+    return statusMiB("VmRSS:");
+}
+
+QString itemLines(int lines, QChar separator, QStringView lineEnd)
+{
+    static const char *const names[] = {"Milk", "Crème fraîche", "Bread", "Jalapeños", "Apples",
+        "Pâté", "Rice", "Tomatoes", "Gruyère", "Coffee"};
+    static const char *const groups[] = {"Dairy", "Bakery", "Fruit & veg", "Épicerie", "Drinks"};
+    static const char *const stores[] = {"Corner shop", "Market", "Supermarché", "Deli"};
+    QString text;
+    text.reserve(qsizetype(lines) * 44);
+    for (int i = 0; i < lines; ++i) {
+        text += QString::fromUtf8(names[i % 10]);
+        text += u' ';
+        text += QString::number(i % 997);
+        text += separator;
+        text += QString::fromUtf8(groups[i % 5]);
+        text += separator;
+        text += QStringLiteral("%1.%2").arg(i % 20).arg(i % 100, 2, 10, QLatin1Char('0'));
+        text += separator;
+        text += QStringLiteral("Item");
+        text += separator;
+        text += QString::fromUtf8(stores[i % 4]);
+        text += separator;
+        text += QString::number(i % 40);
+        text += lineEnd;
+    }
+    return text;
 }
 
 namespace {

@@ -2,8 +2,13 @@
 
 #include <QString>
 
-// Peak resident memory of this process so far, in MiB.
+// Peak resident memory of this process so far, and resident memory now, in MiB.
 double peakResidentMiB();
+double residentMiB();
+
+// Lines of realistic items, about 40 characters each, some with accented letters: six values
+// joined by `separator`, each line ended by `lineEnd`. The same lines for the same arguments.
+QString itemLines(int lines, QChar separator, QStringView lineEnd);
 
 // Chooses the file that the next file dialog of `window` returns, and answers message boxes.
 class frmImport;

@@ -148,18 +148,6 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
-void checkRow(const ItemRow &row, const QString &line)
-{
-    // An empty line has no parts; otherwise part i of the line is field i, up to six.
-    const QStringList parts = line.isEmpty() ? QStringList() : line.split(u',');
-    for (int field = 0; field < ColumnCount; ++field) {
-        if (row.isPresent(columnAt(field)) != (field < parts.size()))
-            fail("a field is present or absent against its line");
-        if (row.isPresent(columnAt(field)) && row.fieldView(columnAt(field)) != parts[field])
-            fail("a field does not hold its part of the line");
-    }
-}
-
 // Whether Windows-1252 holds the character: it comes back unchanged through the code page.
 bool fitsTheCodePage(char32_t character)
 {
@@ -172,12 +160,32 @@ bool fitsTheCodePage(char32_t character)
     return bytes.size() == 1 && QString(decoder.decode(bytes)) == text;
 }
 
+void checkRow(const ItemRow &row, const QString &line)
+{
+    // An empty line has no parts; otherwise part i of the line is field i, up to six.
+    const QStringList parts = line.isEmpty() ? QStringList() : line.split(u',');
+    for (int field = 0; field < ColumnCount; ++field) {
+        if (row.isPresent(columnAt(field)) != (field < parts.size()))
+            fail("a field is present or absent against its line");
+        if (row.isPresent(columnAt(field)) && row.field(columnAt(field)) != parts[field])
+            fail("a field does not hold its part of the line");
+    }
+    // A row keeps one byte a character exactly when every character of its fields has one.
+    bool oneByte = true;
+    for (qsizetype field = 0; field < std::min<qsizetype>(parts.size(), ColumnCount); ++field) {
+        for (const QChar character : parts[field])
+            oneByte = oneByte && fitsTheCodePage(character.unicode());
+    }
+    if (row.isOneByte() != oneByte)
+        fail("a row keeps one byte a character, or not, against its text");
+}
+
 // The first value that the file cannot carry, found afresh, as "row column fault character".
 QString firstProblem(const ItemTable &table)
 {
     for (int row = 0; row < table.size(); ++row) {
         for (int column = 0; column < ColumnCount; ++column) {
-            const QStringView value = table.row(row).fieldView(columnAt(column));
+            const QString value = table.row(row).field(columnAt(column));
             for (qsizetype i = 0; i < value.size(); ++i) {
                 // A surrogate without its other half counts as the character it stands for.
                 char32_t character = value[i].unicode();
@@ -229,7 +237,7 @@ QByteArray savedForm(const ItemTable &table)
         for (int field = 0; field < ColumnCount; ++field) {
             if (field > 0)
                 text += u',';
-            text += table.row(row).fieldView(columnAt(field));
+            text += table.row(row).field(columnAt(field));
         }
         text += u"\r\n";
     }

@@ -138,6 +138,20 @@ private Q_SLOTS:
             << QByteArray("Cr\xE8me br\xFBl\xE9"
                           "e,Desserts,\x80"
                           "2,Item,Caf\xE9,\r\n");
+        // Rows of the code page's characters keep its bytes, which Save copies straight out.
+        QTest::newRow("every printable character of the code page's upper half, and Tab")
+            << QStringList {QStringLiteral("€‚ƒ„…†‡ˆ‰Š‹ŒŽ|‘’“”•–—˜™š›œžŸ|\u00A0¡¢£¤¥¦§¨©ª«¬\u00AD®¯"
+                                           "|°±²³´µ¶·¸¹º»¼½¾¿|ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖ×ØÙÚÛÜÝÞß"
+                                           "|àáâãäåæçèéêëìíîïðñòóôõö÷øùúûüýþÿ\tend")}
+            << QByteArray("\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E,"
+                          "\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9E\x9F,"
+                          "\xA0\xA1\xA2\xA3\xA4\xA5\xA6\xA7\xA8\xA9\xAA\xAB\xAC\xAD\xAE\xAF,"
+                          "\xB0\xB1\xB2\xB3\xB4\xB5\xB6\xB7\xB8\xB9\xBA\xBB\xBC\xBD\xBE\xBF,"
+                          "\xC0\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCC\xCD\xCE\xCF"
+                          "\xD0\xD1\xD2\xD3\xD4\xD5\xD6\xD7\xD8\xD9\xDA\xDB\xDC\xDD\xDE\xDF,"
+                          "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"
+                          "\xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF"
+                          "\tend\r\n");
     }
     void writer()
     {
@@ -199,28 +213,38 @@ private Q_SLOTS:
     // pieces must come out whole. A line longer than a row holds (the limit lowered here) stops
     // the reading, also while it is still growing across pieces. Guards against the fault
     // where a line of more than 2^32 characters wrapped the row's lengths and overran it.
+    // A file of the code page's bytes is split as bytes, any other as text: each case comes
+    // both ways, the long value starting with "é" (0xE9) or with "x".
     void linesAcrossReadChunks_data()
     {
         QTest::addColumn<int>("firstLineLength");
         QTest::addColumn<int>("limit");
         QTest::addColumn<int>("tooLongLine");
-        QTest::newRow("CR last in the first chunk, LF first in the next")
-            << (1 << 20) - 1 << 0 << 0;
-        QTest::newRow("line end first in the next chunk") << (1 << 20) << 0 << 0;
-        QTest::newRow("line through three chunks") << (1 << 21) + 5 << 0 << 0;
-        QTest::newRow("line of the limit's length across two chunks")
-            << (1 << 20) + 5 << (1 << 20) + 5 << 0;
-        QTest::newRow("line through three chunks, past the limit in the second")
-            << (1 << 21) + 5 << (1 << 20) + 5 << 1;
-        QTest::newRow("second line past the limit within its chunk") << 5 << 7 << 2;
+        QTest::addColumn<char>("first");
+        for (const char first : {'x', '\xE9'}) {
+            const char *const kind = first == 'x' ? "ASCII" : "Windows-1252";
+            QTest::addRow("CR last in the first chunk, LF first in the next, %s", kind)
+                << (1 << 20) - 1 << 0 << 0 << first;
+            QTest::addRow("line end first in the next chunk, %s", kind)
+                << (1 << 20) << 0 << 0 << first;
+            QTest::addRow("line through three chunks, %s", kind)
+                << (1 << 21) + 5 << 0 << 0 << first;
+            QTest::addRow("line of the limit's length across two chunks, %s", kind)
+                << (1 << 20) + 5 << (1 << 20) + 5 << 0 << first;
+            QTest::addRow("line through three chunks, past the limit in the second, %s", kind)
+                << (1 << 21) + 5 << (1 << 20) + 5 << 1 << first;
+            QTest::addRow("second line past the limit within its chunk, %s", kind)
+                << 5 << 7 << 2 << first;
+        }
     }
     void linesAcrossReadChunks()
     {
         QFETCH(int, firstLineLength);
         QFETCH(int, limit);
         QFETCH(int, tooLongLine);
+        QFETCH(char, first);
         const RowLengthLimit rowLimit(limit > 0 ? limit : ItemRow::maxLength);
-        const QByteArray longValue(firstLineLength, 'x');
+        const QByteArray longValue = first + QByteArray(firstLineLength - 1, 'x');
         const QByteArray bytes = longValue + "\r\nnext,row\r\n";
         QCOMPARE(read(bytes),
             tooLongLine != 0
@@ -228,6 +252,54 @@ private Q_SLOTS:
                 : QStringList({QString::fromLatin1(longValue)
                         + QStringLiteral("|<absent>|<absent>|<absent>|<absent>|<absent>"),
                     QStringLiteral("next|row|<absent>|<absent>|<absent>|<absent>")}));
+    }
+
+    // Work after a read, on rows read before or on one long line, still tells progress at
+    // least every MiB of text or 65,536 rows, so that Cancel works throughout. Guards against
+    // the fault where a file found not to be UTF-8 near its end, or a last line of hundreds of
+    // MB, froze the window for seconds with no progress and no Cancel. Each call is noted with
+    // the bytes read so far; the read is stopped at call `stopAt` (0: never).
+    void progressIsToldThroughoutLongWork_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("stopAt");
+        QTest::addColumn<QList<qint64>>("calls");
+        QTest::addColumn<int>("rows");
+        constexpr qint64 MiB = 1 << 20;
+        // 400,000 lines of "é" in UTF-8, read again as Windows-1252 when the last byte turns
+        // out not to be UTF-8: a call every 65,536 of them.
+        const QByteArray accents = QByteArray("\xC3\xA9\n").repeated(400'000) + "\xFF";
+        const QList<qint64> rereadCalls {
+            MiB, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001};
+        QTest::newRow("rows read again as Windows-1252") << accents << 0 << rereadCalls << 400'001;
+        QTest::newRow("rows read again, stopped part-way")
+            << accents << 3 << rereadCalls.first(3) << 0;
+        // A line of 3 MiB that ends with the file: its separators are looked for, its
+        // characters checked and copied a MiB at a time.
+        const QByteArray longLine(3 * MiB, 'x');
+        const QList<qint64> longLineCalls {
+            MiB, 2 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB};
+        QTest::newRow("one long last line") << longLine << 0 << longLineCalls << 1;
+        QTest::newRow("one long last line, stopped while stored")
+            << longLine << 5 << longLineCalls.first(5) << 0;
+    }
+    void progressIsToldThroughoutLongWork()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, stopAt);
+        QFETCH(QList<qint64>, calls);
+        QFETCH(int, rows);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QList<qint64> told;
+        const ItemCsv::ReadResult result = ItemCsv::readFile(buffer, [&](qint64 done, qint64) {
+            told.append(done);
+            return told.size() != stopAt;
+        });
+        QCOMPARE(told, calls);
+        QCOMPARE(result.outcome,
+            stopAt == 0 ? ItemCsv::ReadOutcome::Read : ItemCsv::ReadOutcome::Cancelled);
+        QCOMPARE(qsizetype(result.rows.size()), qsizetype(rows));
     }
 
     // Open reads what spreadsheets export besides the handheld's own Windows-1252: UTF-8 with

@@ -147,8 +147,9 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"chosen.csv"});
     }
 
-    // A long Open or Save can be cancelled from its progress dialog, and keys typed ahead
-    // into that dialog do not cancel it. Cancel leaves the table and the old file as they were.
+    // A long Open, Save or Paste can be cancelled from its progress dialog, and keys typed
+    // ahead into that dialog do not cancel it. Cancel leaves the table and the old file as they
+    // were.
     void cancelWhileWorkingChangesNothing_data()
     {
         QTest::addColumn<QString>("command");
@@ -157,6 +158,8 @@ private Q_SLOTS:
                                    << "Opening \u201C%1\u201D\u2026";
         QTest::newRow("Save File") << "cmdSave"
                                    << "Saving \u201C%1\u201D\u2026";
+        QTest::newRow("Paste") << "{Ctrl+V}"
+                               << "Pasting\u2026";
     }
     void cancelWhileWorkingChangesNothing()
     {
@@ -170,24 +173,34 @@ private Q_SLOTS:
         driver.fileAnswers = {path("many.csv")};
         driver.click("cmdOpen");
         driver.type(QStringLiteral("Milk"));
+        // Ctrl+V in an open cell pastes into the cell.
+        const bool paste = command == u"{Ctrl+V}";
+        if (paste)
+            driver.keys(u"{Enter}");
         const QStringList rows = driver.rows();
-        QCOMPARE(rows.size(), 250'001);
+        QCOMPARE(rows.size(), paste ? 250'002 : 250'001);
+        const bool pending = driver.table().isPending();
         const QString buttons = driver.rowButtons();
         const int current = driver.table().currentRow();
         const QString target = command == u"cmdOpen" ? path("many.csv") : path("old.csv");
 
         driver.cancelProgress = true;
         driver.fileAnswers = {target};
-        driver.click(command.toLatin1().constData());
+        if (paste) {
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(many).replace(u',', u'\t'));
+            driver.keys(command);
+        } else {
+            driver.click(command.toLatin1().constData());
+        }
         QCOMPARE(driver.progressDialogs,
-            QStringList {
-                label.arg(target) + QStringLiteral(": keys ignored, then Cancel clicked")});
+            QStringList {(paste ? label : label.arg(target))
+                + QStringLiteral(": keys ignored, then Cancel clicked")});
         QCOMPARE(driver.messages, QStringList());
         QCOMPARE(driver.rows(), rows);
         QCOMPARE(driver.rowButtons(), buttons);
         QCOMPARE(driver.table().currentRow(), current);
         // Save commits the typed row before it writes anything, cancelled or not.
-        QCOMPARE(driver.table().isPending(), command == u"cmdOpen");
+        QCOMPARE(driver.table().isPending(), command != u"cmdSave" && pending);
         QCOMPARE(contents(path("old.csv")), QByteArray("old\r\n"));
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
             QStringList({"many.csv", "old.csv"}));

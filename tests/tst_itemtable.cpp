@@ -270,8 +270,7 @@ private Q_SLOTS:
             succeeded = m_table->Move(3);
         else if (operation == u"setBlock") {
             // The first row fits and would change first: the whole block is refused.
-            const ItemTable::BlockResult result = m_table->setBlock(
-                1, 4, {{QStringLiteral("x")}, {QStringLiteral("xxx"), QStringLiteral("y")}});
+            const ItemTable::BlockResult result = m_table->setBlock(1, 4, u"x\nxxx\ty", u'\t');
             QCOMPARE(result.outcome, ItemTable::BlockResult::Outcome::TooLong);
             QCOMPARE(QPoint(result.column, result.row), QPoint(5, 2));
             succeeded = false;
@@ -309,6 +308,21 @@ private Q_SLOTS:
         QTest::newRow("empty text: no parts") << QString() << blankRow;
         QTest::newRow("trailing comma")
             << QStringLiteral("a,") << QStringLiteral("a||<absent>|<absent>|<absent>|<absent>");
+        // A row keeps where its fields end in one, two or four bytes, as its length needs.
+        const auto twoFields = [](qsizetype length, const QString &second) {
+            return QString(length - 1 - second.size(), u'a') + u',' + second;
+        };
+        const auto described = [](qsizetype length, const QString &second) {
+            return QString(length - 1 - second.size(), u'a') + u'|' + second
+                + QStringLiteral("|<absent>|<absent>|<absent>|<absent>");
+        };
+        for (const qsizetype length : {256, 257, 65536, 65537}) {
+            for (const QString &second : {QStringLiteral("b"), QStringLiteral("☕")}) {
+                QTest::addRow("%lld characters, the last %s", qlonglong(length - 1),
+                    second == u"b" ? "in Windows-1252" : "outside it")
+                    << twoFields(length, second) << described(length, second);
+            }
+        }
     }
     void rowFromSeparatedText()
     {
@@ -328,6 +342,61 @@ private Q_SLOTS:
         row.setField(Column::Price, QStringLiteral(""));
         row.setField(Column::Store, QStringLiteral(""));
         QCOMPARE(row.isBlank(), true);
+    }
+
+    // A row keeps one byte a character while Windows-1252 has a byte for each of its
+    // characters, and UTF-16 once one has none, however the value comes in; undoing the
+    // change brings the row back as it was, and doing it again brings back the change.
+    void rowKeepsOneByteWhileTheCodePageHoldsItsCharacters_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("typed euro sign and accents: one byte")
+            << "typed" << QStringLiteral("€2 Crème")
+            << "Milk|€2 Crème|<absent>|<absent>|<absent>|<absent> in bytes";
+        QTest::newRow("typed character outside the code page: UTF-16")
+            << "typed" << QStringLiteral("Tea ☕")
+            << "Milk|Tea ☕|<absent>|<absent>|<absent>|<absent> in UTF-16";
+        QTest::newRow("U+0080, whose byte reads as the euro sign: UTF-16")
+            << "typed" << QStringLiteral("a\u0080")
+            << "Milk|a\u0080|<absent>|<absent>|<absent>|<absent> in UTF-16";
+        QTest::newRow("U+0081, the byte the code page leaves unassigned: one byte")
+            << "typed" << QStringLiteral("a\u0081")
+            << "Milk|a\u0081|<absent>|<absent>|<absent>|<absent> in bytes";
+        QTest::newRow("pasted character outside the code page: UTF-16")
+            << "pasted" << QStringLiteral("Bread 🍞\t1.20")
+            << "Milk|Bread 🍞|1.20|<absent>|<absent>|<absent> in UTF-16";
+        QTest::newRow("pasted Tab-free Windows-1252 text: one byte")
+            << "pasted" << QStringLiteral("Œufs\t€1")
+            << "Milk|Œufs|€1|<absent>|<absent>|<absent> in bytes";
+    }
+    void rowKeepsOneByteWhileTheCodePageHoldsItsCharacters()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, value);
+        QFETCH(QString, after);
+        const auto storage = [this] {
+            const ItemRow &only = m_table->row(0);
+            return describe(only)
+                + (only.isOneByte() ? QStringLiteral(" in bytes") : QStringLiteral(" in UTF-16"));
+        };
+        std::vector<ItemRow> rows {*ItemRow::fromSeparated(QStringLiteral("Milk,Dairy"), u',')};
+        m_table->appendRows(std::move(rows));
+        const QString before = storage();
+        QCOMPARE(before, QStringLiteral("Milk|Dairy|<absent>|<absent>|<absent>|<absent> in bytes"));
+        m_table->setJournaling(true);
+        if (how == u"typed")
+            QVERIFY(m_table->setFieldValue(Column::Group, value));
+        else
+            QCOMPARE(m_table->setBlock(0, 1, value, u'\t').outcome,
+                ItemTable::BlockResult::Outcome::Set);
+        QCOMPARE(storage(), after);
+        std::vector<ItemTable::Splice> step = m_table->takeJournal();
+        m_table->undo(step);
+        QCOMPARE(storage(), before);
+        m_table->redo(step);
+        QCOMPARE(storage(), after);
     }
 
     // Guards against the fault where a value of millions of characters (a 50 MB file without

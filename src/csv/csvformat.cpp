@@ -1,5 +1,6 @@
 #include "csvformat.h"
 
+#include "codepage.h"
 #include "itemtable.h"
 
 #include <QIODevice>
@@ -11,89 +12,36 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace ItemCsv {
 namespace {
 
-constexpr auto CodePage = "windows-1252";
+constexpr auto CodePageName = "windows-1252";
 constexpr qint64 ChunkSize = 1 << 20;
 
-// The characters of the code page's upper half, 0x80 to 0xFF, as its decoder reads them: the
-// code page holds a character exactly when it is ASCII or one of these.
-const std::array<char16_t, 128> &upperHalf()
+// What a value of one byte a character holds that the handheld cannot take; the bytes
+// themselves are all in the code page.
+std::optional<ValueProblem> problemWith(QByteArrayView value)
 {
-    static const std::array<char16_t, 128> characters = [] {
-        QByteArray bytes(128, Qt::Uninitialized);
-        for (int i = 0; i < 128; ++i)
-            bytes[i] = char(0x80 + i);
-        const QString decoded = QStringDecoder(CodePage).decode(bytes);
-        Q_ASSERT(decoded.size() == 128);
-        std::array<char16_t, 128> result {};
-        for (int i = 0; i < 128; ++i)
-            result[std::size_t(i)] = decoded.at(i).unicode();
-        return result;
-    }();
-    return characters;
-}
-
-// The code page has one byte for each character, and each byte reads the same wherever it
-// stands, so tables taken from its converter, a byte or a character at a time, do what the
-// converter does at memory speed.
-const std::array<char16_t, 256> &byteCharacters()
-{
-    static const std::array<char16_t, 256> characters = [] {
-        QStringDecoder decoder(CodePage, QStringConverter::Flag::Stateless);
-        std::array<char16_t, 256> result {};
-        for (int byte = 0; byte < 256; ++byte) {
-            const char one = char(byte);
-            const QString decoded = decoder.decode(QByteArrayView(&one, 1));
-            Q_ASSERT(decoded.size() == 1);
-            result[std::size_t(byte)] = decoded.at(0).unicode();
-        }
-        return result;
-    }();
-    return characters;
-}
-
-QString decodeCodePage(QByteArrayView bytes)
-{
-    const auto &characters = byteCharacters();
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar *out = text.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        out[i] = QChar(characters[uchar(bytes[i])]);
-    return text;
-}
-
-// The byte of each character below U+0100 that the converter writes as one byte of its own,
-// and -1 for the others, which go through the converter.
-const std::array<short, 256> &characterBytes()
-{
-    static const std::array<short, 256> bytes = [] {
-        QStringEncoder encoder(CodePage, QStringConverter::Flag::Stateless);
-        std::array<short, 256> result {};
-        for (int character = 0; character < 256; ++character) {
-            const QChar one {char16_t(character)};
-            const QByteArray encoded = encoder.encode(QStringView(&one, 1));
-            const bool readsBack = encoded.size() == 1
-                && byteCharacters()[uchar(encoded.at(0))] == char16_t(character);
-            result[std::size_t(character)] = readsBack ? short(uchar(encoded.at(0))) : short(-1);
-        }
-        return result;
-    }();
-    return bytes;
-}
-
-bool isRepresentable(char16_t character)
-{
-    if (character < 0x80)
-        return true;
-    const auto &upper = upperHalf();
-    if (character >= 0xA0 && character <= 0xFF && upper[character - 0x80] == character)
-        return true;
-    return std::find(upper.begin(), upper.end(), character) != upper.end();
+    const CodePage::Table &table = CodePage::windows1252();
+    for (const char byte : value) {
+        const auto code = uchar(byte);
+        // Nearly every byte Save meets; the checks below are for the rest.
+        if (code >= 0x20 && code < 0x7F && code != ',')
+            continue;
+        if (code == ',')
+            return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
+        if (code == '\r' || code == '\n')
+            return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
+        // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
+        const char16_t character = table.characterOf(byte);
+        if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
+            return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
+    }
+    return std::nullopt;
 }
 
 // A file write can take part of the bytes and report no error (a disk filling up); asking it
@@ -113,6 +61,7 @@ bool writeAll(QIODevice &device, QByteArrayView bytes)
 
 std::optional<ValueProblem> problemWith(QStringView value)
 {
+    const CodePage::Table &table = CodePage::windows1252();
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
         // Nearly every character Save meets; the checks below are for the rest.
@@ -125,7 +74,7 @@ std::optional<ValueProblem> problemWith(QStringView value)
         // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
         if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
             return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
-        if (!isRepresentable(character)) {
+        if (table.byteFor(character) < 0) {
             // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
             // it stands.
             const char32_t codePoint = QChar::isHighSurrogate(character) && i + 1 < value.size()
@@ -139,13 +88,18 @@ std::optional<ValueProblem> problemWith(QStringView value)
     return std::nullopt;
 }
 
+std::optional<ValueProblem> problemWith(const FieldText &value)
+{
+    return value.visit([](auto text) { return problemWith(text); });
+}
+
 UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed)
 {
     UnwritableValues found;
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
         for (const Column column : AllColumns) {
-            std::optional<ValueProblem> problem = problemWith(itemRow.fieldView(column));
+            std::optional<ValueProblem> problem = problemWith(itemRow.text(column));
             if (!problem)
                 continue;
             if (found.count++ < listed) {
@@ -164,8 +118,7 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
     // never exists whole in memory, once as UTF-16 and again as bytes.
     constexpr int RowsPerSlice = 8192;
     const int rowCount = table.size();
-    const auto &characterByte = characterBytes();
-    QStringEncoder encoder(CodePage);
+    QStringEncoder encoder(CodePageName);
     QString text;
     QByteArray bytes;
     qsizetype used = 0;
@@ -178,42 +131,30 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
         used = 0;
         for (int index = first; index < last; ++index) {
             const ItemRow &row = table.row(index);
-            std::array<QStringView, ColumnCount> fields;
-            qsizetype length = ColumnCount + 1;
-            for (const Column column : AllColumns) {
-                fields[std::size_t(position(column))] = row.fieldView(column);
-                length += row.fieldView(column).size();
-            }
-            makeRoom(length);
-            const qsizetype rowStart = used;
+            makeRoom(row.length() + ColumnCount + 1);
             char *out = bytes.data() + used;
-            bool direct = true;
-            for (int field = 0; field < ColumnCount && direct; ++field) {
-                if (field > 0)
-                    *out++ = ',';
-                for (const QChar character : fields[std::size_t(field)]) {
-                    const char16_t code = character.unicode();
-                    const short byte = code < 256 ? characterByte[code] : short(-1);
-                    if (byte < 0) {
-                        direct = false;
-                        break;
-                    }
-                    *out++ = char(byte);
+            if (row.isOneByte()) {
+                // The row keeps the very bytes the file holds.
+                for (const Column column : AllColumns) {
+                    if (column != Column::ItemName)
+                        *out++ = ',';
+                    const QByteArrayView field = row.text(column).bytes();
+                    if (!field.isEmpty())
+                        std::memcpy(out, field.data(), std::size_t(field.size()));
+                    out += field.size();
                 }
-            }
-            if (direct) {
                 *out++ = '\r';
                 *out++ = '\n';
                 used = out - bytes.constData();
                 continue;
             }
-            // A row with a character beyond the table goes through the converter whole.
-            used = rowStart;
+            // A row of UTF-16 has a character without a byte, which only a row that the check
+            // refused has: it goes through the converter whole.
             text.clear();
-            for (int field = 0; field < ColumnCount; ++field) {
-                if (field > 0)
+            for (const Column column : AllColumns) {
+                if (column != Column::ItemName)
                     text += u',';
-                text += fields[std::size_t(field)];
+                text += row.text(column).utf16();
             }
             text += u"\r\n";
             makeRoom(encoder.requiredSpace(text.size()));
@@ -230,105 +171,190 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
 qint64 fileSize(const ItemTable &table)
 {
     qint64 size = 0;
-    for (int index = 0; index < table.size(); ++index) {
-        const ItemRow &row = table.row(index);
-        size += ColumnCount + 1;
-        for (const Column column : AllColumns)
-            size += row.fieldView(column).size();
-    }
+    for (int index = 0; index < table.size(); ++index)
+        size += ColumnCount + 1 + table.row(index).length();
     return size;
 }
 
 namespace {
 
+// The text a line of this many characters, or this many rows, may take between two calls of
+// the progress function, so that Cancel works throughout.
+constexpr qsizetype CharactersPerReport = qsizetype(1) << 20;
+constexpr std::size_t RowsPerReport = 65536;
+
 // Cuts decoded text into lines and lines into rows, whatever the pieces the text comes in.
 class LineSplitter
 {
 public:
-    LineSplitter(std::vector<ItemRow> &rows, qint64 deviceSize)
+    LineSplitter(std::vector<ItemRow> &rows, qint64 deviceSize, const Progress &progress)
         : m_rows(rows)
         , m_deviceSize(deviceSize)
+        , m_keepGoing([this, &progress] {
+            m_stopped = m_stopped || (progress && !progress(m_bytesRead, m_deviceSize));
+            return !m_stopped;
+        })
     {
     }
 
-    // Stops at a line too long for a row; the line's number tells which.
-    void take(const QString &text, qint64 bytesRead)
+    // Stops at a line too long for a row; the line's number tells which. Text of the code
+    // page comes as its bytes (QByteArrayView), which rows keep as they are, any other as
+    // UTF-16 (QStringView).
+    template<typename Text> void take(Text text, qint64 bytesRead)
     {
         m_bytesRead = bytesRead;
         // A read may give no whole character (half of a UTF-16 one): a CR before it still
         // waits for its LF.
-        if (text.isEmpty() || m_tooLongLine != 0)
+        if (text.isEmpty() || m_tooLongLine != 0 || m_stopped)
             return;
+        auto &partialLine = partial<Text>();
         qsizetype start = 0;
-        if (m_skipLineFeed && text.front() == u'\n')
+        if (m_skipLineFeed && unit(text.front()) == u'\n')
             start = 1;
         m_skipLineFeed = false;
         for (qsizetype i = start; i < text.size(); ++i) {
-            const char16_t character = text[i].unicode();
+            const char16_t character = unit(text[i]);
             if (character != u'\r' && character != u'\n')
                 continue;
-            if (m_partialLine.isEmpty()) {
-                if (!addLine(QStringView(text).sliced(start, i - start)))
+            if (partialLine.isEmpty()) {
+                if (!addLine(text.sliced(start, i - start)))
                     return;
             } else {
-                if (!growPartialLine(QStringView(text).sliced(start, i - start))
-                    || !addLine(m_partialLine))
+                if (!growPartialLine(text.sliced(start, i - start)) || !addLine(Text(partialLine)))
                     return;
-                m_partialLine.clear();
+                partialLine.clear();
             }
             if (character == u'\r') {
                 if (i + 1 == text.size())
                     m_skipLineFeed = true;
-                else if (text[i + 1] == u'\n')
+                else if (unit(text[i + 1]) == u'\n')
                     ++i;
             }
             start = i + 1;
         }
-        growPartialLine(QStringView(text).sliced(start));
+        growPartialLine(text.sliced(start));
+    }
+
+    // From here on the text comes as the code page's bytes: the unfinished line, read as the
+    // code page already, becomes its bytes too.
+    void takeBytesFromNowOn()
+    {
+        const CodePage::Table &table = CodePage::windows1252();
+        for (const QChar character : std::as_const(m_partialLine))
+            m_partialBytes += char(table.bytes[character.unicode()]);
+        m_partialLine.clear();
     }
 
     // Text after the last line end is a line of its own.
     void finish()
     {
-        if (!m_partialLine.isEmpty() && m_tooLongLine == 0)
-            addLine(std::exchange(m_partialLine, QString()));
+        if (m_tooLongLine != 0 || m_stopped)
+            return;
+        if (!m_partialLine.isEmpty())
+            addLine(QStringView(std::exchange(m_partialLine, QString())));
+        else if (!m_partialBytes.isEmpty())
+            addLine(QByteArrayView(std::exchange(m_partialBytes, QByteArray())));
     }
 
-    // Gives every row and the text of the unfinished line through `convert` again, field by
-    // field: commas and line ends are the same bytes in each code page this applies to.
-    void convertAll(const std::function<QString(QStringView)> &convert)
+    // Reads every row and the text of the unfinished line, taken as UTF-8 so far, again as
+    // Windows-1252: each character becomes the characters of its UTF-8 bytes. Commas and line
+    // ends are the same bytes in both, so the fields stay as they are split.
+    void readAgainAsCodePage()
     {
         // A character of several bytes becomes several characters: a line can grow too long.
+        qsizetype sinceReport = 0;
         for (std::size_t index = 0; index < m_rows.size(); ++index) {
+            if ((index + 1) % RowsPerReport == 0 || sinceReport >= CharactersPerReport) {
+                sinceReport = 0;
+                if (!m_keepGoing())
+                    return;
+            }
             ItemRow &row = m_rows[index];
+            sinceReport += row.length();
+            // ASCII reads the same either way.
+            if (row.isOneByte() && isAscii(row))
+                continue;
             QString line;
             for (const Column column : AllColumns) {
                 if (!row.isPresent(column))
                     break;
                 if (column != Column::ItemName)
                     line += u',';
-                line += convert(row.fieldView(column));
+                if (!appendReadAgain(row.text(column).toString(), line))
+                    return;
             }
-            std::optional<ItemRow> converted = ItemRow::fromSeparated(line, u',');
+            std::optional<ItemRow> converted = m_arena.fromSeparated(line, u',', m_keepGoing);
             if (!converted) {
-                m_tooLongLine = qint64(index) + 1;
+                if (!m_stopped)
+                    m_tooLongLine = qint64(index) + 1;
                 return;
             }
             row = std::move(*converted);
         }
-        m_partialLine = convert(m_partialLine);
+        QString partial;
+        if (appendReadAgain(m_partialLine, partial))
+            m_partialLine = std::move(partial);
     }
 
     // The number of the first line too long for a row, or 0.
     qint64 tooLongLine() const { return m_tooLongLine; }
+    // Whether progress asked to stop.
+    bool stopped() const { return m_stopped; }
 
 private:
-    // The row copies the line's text: a line can be a view into a whole chunk.
-    bool addLine(QStringView line)
+    static bool isAscii(const ItemRow &row)
     {
-        std::optional<ItemRow> row = ItemRow::fromSeparated(line, u',');
+        for (const Column column : AllColumns) {
+            for (const char byte : row.text(column).bytes()) {
+                if (uchar(byte) >= 0x80)
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // Appends `text` read again as Windows-1252 to `to`, a MiB at a time.
+    bool appendReadAgain(QStringView text, QString &to)
+    {
+        QStringEncoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        for (qsizetype from = 0; from < text.size();) {
+            qsizetype size = std::min(text.size() - from, CharactersPerReport);
+            // A surrogate pair is encoded whole.
+            if (from + size < text.size() && text[from + size - 1].isHighSurrogate())
+                --size;
+            FieldText(QByteArray(utf8.encode(text.sliced(from, size)))).appendTo(to);
+            from += size;
+            if (from < text.size() && !m_keepGoing())
+                return false;
+        }
+        return true;
+    }
+
+    static char16_t unit(QChar character) { return character.unicode(); }
+    static char16_t unit(char byte) { return char16_t(uchar(byte)); }
+    template<typename Text> static auto separator()
+    {
+        if constexpr (std::is_same_v<Text, QByteArrayView>)
+            return ',';
+        else
+            return QChar(u',');
+    }
+
+    template<typename Text> auto &partial()
+    {
+        if constexpr (std::is_same_v<Text, QByteArrayView>)
+            return m_partialBytes;
+        else
+            return m_partialLine;
+    }
+
+    // The row copies the line's text: a line can be a view into a whole chunk.
+    template<typename Text> bool addLine(Text line)
+    {
+        std::optional<ItemRow> row = m_arena.fromSeparated(line, separator<Text>(), m_keepGoing);
         if (!row) {
-            m_tooLongLine = qint64(m_rows.size()) + 1;
+            if (!m_stopped)
+                m_tooLongLine = qint64(m_rows.size()) + 1;
             return false;
         }
         if (m_rows.size() == m_rows.capacity())
@@ -339,13 +365,14 @@ private:
 
     // A line that never ends would otherwise grow until memory runs out, or past what a row
     // can hold.
-    bool growPartialLine(QStringView more)
+    template<typename Text> bool growPartialLine(Text more)
     {
-        if (m_partialLine.size() + more.size() > ItemRow::maxLength) {
+        auto &partialLine = partial<Text>();
+        if (partialLine.size() + more.size() > ItemRow::maxLength) {
             m_tooLongLine = qint64(m_rows.size()) + 1;
             return false;
         }
-        m_partialLine += more;
+        partialLine += more;
         return true;
     }
 
@@ -371,11 +398,17 @@ private:
     }
 
     std::vector<ItemRow> &m_rows;
+    // The rows' blocks, about a MiB of rows to each allocation.
+    RowArena m_arena;
+    // The unfinished line: UTF-16, or bytes once the text comes as bytes.
     QString m_partialLine;
+    QByteArray m_partialBytes;
     qint64 m_deviceSize;
     qint64 m_bytesRead = 0;
     qint64 m_tooLongLine = 0;
     bool m_skipLineFeed = false; // the text before ended with the CR of a CR LF
+    bool m_stopped = false;
+    KeepGoing m_keepGoing;
 };
 
 // The length of a UTF-8 character begun but not finished at the end of `bytes`: those bytes
@@ -447,8 +480,6 @@ public:
             // alone.
             return m_decoder.decode(whole.chopped(1)) + QChar(QChar::ReplacementCharacter);
         }
-        if (m_encoding == Encoding::Windows1252)
-            return decodeCodePage(whole);
         if (m_decided)
             return m_decoder.decode(whole);
 
@@ -464,13 +495,11 @@ public:
         m_encoding = Encoding::Windows1252;
         m_decided = true;
         m_heldBack = 0;
-        if (m_sawMultiByte) {
-            QStringEncoder utf8Encoder(QStringConverter::Utf8, Flags);
-            lines.convertAll([&](QStringView text) {
-                return decodeCodePage(QByteArray(utf8Encoder.encode(text)));
-            });
-        }
-        return decodeCodePage(bytes);
+        if (m_sawMultiByte)
+            lines.readAgainAsCodePage();
+        lines.takeBytesFromNowOn();
+        // The caller takes the code page's bytes as they are.
+        return {};
     }
 
     // A file of ASCII alone reads the same in both, and counts as Windows-1252.
@@ -481,6 +510,8 @@ public:
     }
     // Bytes at the end of the last chunk that wait for the next one.
     qsizetype heldBack() const { return m_heldBack; }
+    // Whether the text is the code page's, whose bytes need no decoding: rows keep them.
+    bool isCodePage() const { return m_decided && m_encoding == Encoding::Windows1252; }
 
 private:
     // Stateless: the bytes of a character cut by a chunk's end are held back by hand, so that
@@ -504,7 +535,7 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
     ReadResult result;
     try {
         const qint64 deviceSize = device.size();
-        LineSplitter lines(result.rows, deviceSize);
+        LineSplitter lines(result.rows, deviceSize, progress);
         ChunkDecoder decoder;
         // Room in front of each chunk for the bytes held back from the one before.
         constexpr qsizetype Room = 4;
@@ -536,8 +567,16 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
                 bytes = bytes.sliced(decoder.takeByteOrderMark(bytes));
             first = false;
             bytesRead += read;
-            lines.take(decoder.decode(bytes, read == 0, lines), bytesRead);
-            if (read == 0 || lines.tooLongLine() != 0)
+            if (decoder.isCodePage()) {
+                lines.take(bytes, bytesRead);
+            } else {
+                const QString text = decoder.decode(bytes, read == 0, lines);
+                if (decoder.isCodePage())
+                    lines.take(bytes, bytesRead);
+                else
+                    lines.take(QStringView(text), bytesRead);
+            }
+            if (read == 0 || lines.tooLongLine() != 0 || lines.stopped())
                 break;
             // The held-back bytes move to the front of the next chunk.
             std::memmove(chunk - decoder.heldBack(), chunk + read - decoder.heldBack(),
@@ -550,6 +589,12 @@ ReadResult readFile(QIODevice &device, const Progress &progress)
         // After a failure the text read last may end anywhere: it is not taken as a line.
         if (result.outcome == ReadOutcome::Read)
             lines.finish();
+        if (lines.stopped()) {
+            // Stopped inside a line or while reading the rows again: what is read is not
+            // whole.
+            std::vector<ItemRow>().swap(result.rows);
+            result.outcome = ReadOutcome::Cancelled;
+        }
         result.encoding = decoder.encoding();
         result.tooLongLine = lines.tooLongLine();
         if (result.tooLongLine != 0) {

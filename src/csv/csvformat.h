@@ -43,6 +43,8 @@ struct ValueProblem
 // for a value that this format carries as it stands. Save refuses exactly the values that this
 // finds a fault in; a checker that must agree with Save calls it rather than repeat it.
 std::optional<ValueProblem> problemWith(QStringView value);
+// The same for a value as a row keeps it.
+std::optional<ValueProblem> problemWith(const FieldText &value);
 
 // The values that cannot be written, in table order: the first `listed` of them, and how many
 // there are in all.
@@ -77,7 +79,9 @@ enum class ReadOutcome {
     Read,
     // The device failed (`error`); the rows of the lines before the failure are kept.
     Failed,
-    // Progress asked to stop: the rows are whatever was read until then.
+    // Progress asked to stop: the rows are whatever was read until then, or none when it
+    // stopped while a long line was stored or the rows read so far were read again in
+    // another code page.
     Cancelled,
     // The rows did not fit in memory: the rows are dropped.
     OutOfMemory,
@@ -99,7 +103,8 @@ struct ReadResult
 // Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end
 // of the device) taken as one row: part i of the line split at every comma becomes field i,
 // parts after the sixth are dropped, missing parts leave fields absent. A byte-order mark is
-// not part of the first value. Progress counts bytes out of the device's size.
+// not part of the first value. Progress counts bytes out of the device's size; it is told at
+// least every MiB of text or 65,536 rows, however long a line or the work after the last read.
 ReadResult readFile(QIODevice &device, const Progress &progress = {});
 
 } // namespace ItemCsv

@@ -12,7 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QRegularExpression>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
@@ -276,9 +276,10 @@ void frmImport::copyCells()
 }
 
 // Pastes text copied from a spreadsheet from the selection's top left cell on: a line for each
-// row and a Tab between values. The values are stored as they stand, as Open stores a file's.
-// A paste that cannot be stored whole changes nothing: the values are split and every row is
-// built before the first one changes, so it never leaves half a paste behind.
+// row and a Tab between values. The values are stored as they stand, as Open stores a file's,
+// in one pass over the text; a long paste shows its progress and can be cancelled. A paste that
+// cannot be stored whole changes nothing: every row is built before the first one changes, so
+// it never leaves half a paste behind.
 void frmImport::pasteCells()
 {
     const QRect block = DataGrid1->selectedBlock();
@@ -286,25 +287,20 @@ void frmImport::pasteCells()
         return;
     ItemTable::BlockResult pasted;
     {
-        QList<QStringList> values;
+        QString text;
         try {
-            const QString text = QGuiApplication::clipboard()->text();
-            if (text.isEmpty())
-                return;
-            static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-            QStringList lines = text.split(lineEnd);
-            if (lines.size() > 1 && lines.last().isEmpty())
-                lines.removeLast();
-            values.reserve(lines.size());
-            for (const QString &line : lines)
-                values.append(line.split(u'\t'));
+            text = QGuiApplication::clipboard()->text();
         } catch (const std::bad_alloc &) {
             pasted.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
         }
+        if (text.isEmpty() && pasted.outcome == ItemTable::BlockResult::Outcome::Set)
+            return;
         if (pasted.outcome == ItemTable::BlockResult::Outcome::Set) {
             CommandStep step(this);
             DataGrid1->closeCellEditor();
-            pasted = rsItems.setBlock(block.top(), block.left(), values);
+            std::unique_ptr<QProgressDialog> progress;
+            pasted = rsItems.setBlock(
+                block.top(), block.left(), text, u'\t', progressFor(progress, tr("Pasting\u2026")));
             if (pasted.outcome == ItemTable::BlockResult::Outcome::Set)
                 applyRowEvent(RowEvent::Editing);
         }
@@ -312,6 +308,8 @@ void frmImport::pasteCells()
     switch (pasted.outcome) {
     case ItemTable::BlockResult::Outcome::Set:
     case ItemTable::BlockResult::Outcome::Unchanged:
+    // The user cancelled and sees that nothing was pasted.
+    case ItemTable::BlockResult::Outcome::Cancelled:
         break;
     case ItemTable::BlockResult::Outcome::OutOfMemory:
         showError(tr("Nothing was pasted: the rows do not fit in the memory left."));
@@ -335,8 +333,10 @@ void frmImport::clearCells()
     {
         CommandStep step(this);
         try {
-            cleared = rsItems.setBlock(block.top(), block.left(),
-                QList<QStringList>(block.height(), QStringList(block.width(), QStringLiteral(""))));
+            // A line of empty values for each row of the block.
+            const QString emptyLine = QString(block.width() - 1, u'\t') + u'\n';
+            cleared = rsItems.setBlock(
+                block.top(), block.left(), emptyLine.repeated(block.height()), u'\t');
         } catch (const std::bad_alloc &) {
             cleared.outcome = ItemTable::BlockResult::Outcome::OutOfMemory;
         }

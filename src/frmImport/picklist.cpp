@@ -12,6 +12,47 @@
 
 namespace {
 
+// The list is a few hundred pixels wide, so no entry shows more than this many characters; laying
+// out a remembered value of a million characters to elide it took a second each keystroke.
+constexpr qsizetype DrawnLength = 300;
+// A tooltip shows at most this many characters of an entry, in lines of at most LineLength: one
+// line of a long value was wider than the screen and took seconds to lay out.
+constexpr qsizetype ToolTipLength = 1000;
+constexpr qsizetype LineLength = 80;
+
+// At most `length` characters of `text`, not cutting a surrogate pair, with an ellipsis where
+// it is cut.
+QString prefix(const QString &text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.first(length) + u'\u2026';
+}
+
+// The text in lines of at most LineLength characters, broken after a space where the line
+// has one.
+QString wrapped(const QString &text)
+{
+    QString lines;
+    for (qsizetype start = 0; start < text.size();) {
+        qsizetype end = std::min(text.size(), start + LineLength);
+        if (end < text.size()) {
+            const qsizetype space = text.lastIndexOf(u' ', end - 1);
+            if (space > start)
+                end = space + 1;
+            else if (text.at(end - 1).isHighSurrogate())
+                --end;
+        }
+        if (!lines.isEmpty())
+            lines += u'\n';
+        lines += QStringView(text).sliced(start, end - start).trimmed();
+        start = end;
+    }
+    return lines;
+}
+
 // Entries are 15 pixels high, so that the Item Type list shows its three entries in its 47
 // pixels (with the frame) and a filtered list's 20 pixels an entry always hold them all.
 class EntryDelegate : public QStyledItemDelegate
@@ -24,8 +65,9 @@ public:
         return {QStyledItemDelegate::sizeHint(option, index).width(), PickList::EntryHeight};
     }
 
-    // A long entry is cut to the list's fixed width; the tooltip shows it whole. Entries that
-    // fit show none, so the list stays as quiet as it was.
+    // A long entry is cut to the list's fixed width; the tooltip shows it, whole or (a long
+    // value) its start in lines. Entries that fit show none, so the list stays as quiet as it
+    // was.
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
         const QModelIndex &index) override
     {
@@ -37,10 +79,19 @@ public:
         // list.
         item.rect.setRight(std::min(item.rect.right(), view->viewport()->rect().right()));
         if (isCut(item, view))
-            QToolTip::showText(event->globalPos(), item.text, view, item.rect);
+            QToolTip::showText(event->globalPos(),
+                wrapped(prefix(index.data().toString(), ToolTipLength)), view, item.rect);
         else
             QToolTip::hideText();
         return true;
+    }
+
+protected:
+    // Only the drawing is cut: the entry, and so a choice of it, keeps the whole value.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = prefix(option->text, DrawnLength);
     }
 
 private:

@@ -19,9 +19,9 @@ constexpr int TriangleSide = 7;
 constexpr int LineWidth = 2;
 
 // The one place that reads a value out of a row, for every check of the marks.
-QStringView valueOf(const ItemRow &row, Column column)
+FieldText valueOf(const ItemRow &row, Column column)
 {
-    return row.fieldView(column);
+    return row.text(column);
 }
 
 auto key(const ItemCsv::ValueProblem &mark)

@@ -1,6 +1,7 @@
 #include "itemtable.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <new>
 
@@ -117,7 +118,7 @@ std::optional<QString> ItemTable::GetString(
     for (int r = first; r < last; ++r) {
         const ItemRow &row = m_rows[std::size_t(r)];
         for (const Column column : AllColumns)
-            length += row.isPresent(column) ? row.fieldView(column).size() : nullText.size();
+            length += row.isPresent(column) ? row.text(column).size() : nullText.size();
     }
     length += qsizetype(last - first)
         * ((ColumnCount - 1) * columnSeparator.size() + rowSeparator.size());
@@ -129,7 +130,10 @@ std::optional<QString> ItemTable::GetString(
         for (const Column column : AllColumns) {
             if (column != Column::ItemName)
                 text += columnSeparator;
-            text += row.isPresent(column) ? row.fieldView(column) : nullText;
+            if (row.isPresent(column))
+                row.text(column).appendTo(text);
+            else
+                text += nullText;
         }
         text += rowSeparator;
     }
@@ -187,65 +191,140 @@ void ItemTable::appendRows(std::vector<ItemRow> &&rows)
     placeCursor(size() - 1);
 }
 
-ItemTable::BlockResult ItemTable::setBlock(int row, int column, const QList<QStringList> &lines)
+namespace {
+
+// The fields of a row as they stand, and which are present.
+std::uint8_t fieldsOf(const ItemRow &row, std::array<FieldText, ColumnCount> &fields)
+{
+    std::uint8_t present = 0;
+    for (const Column column : AllColumns) {
+        fields[std::size_t(position(column))] = row.text(column);
+        if (row.isPresent(column))
+            present |= ItemRow::bit(column);
+    }
+    return present;
+}
+
+} // namespace
+
+ItemTable::BlockResult ItemTable::setBlock(
+    int row, int column, QStringView text, QChar separator, const Progress &progress)
 {
     using Outcome = BlockResult::Outcome;
-    if (row < 0 || row > size() || column < 0 || column >= ColumnCount || lines.isEmpty())
+    if (row < 0 || row > size() || column < 0 || column >= ColumnCount || text.isEmpty())
         return {Outcome::Unchanged};
-    const int existing = std::min(int(lines.size()), size() - row);
-    const int added = int(lines.size()) - existing;
-    const auto width = [column](const QStringList &values) {
-        return std::min(int(values.size()), ColumnCount - column);
+    // Progress is told at least every MiB of text or every 65,536 lines.
+    constexpr qsizetype CharactersPerReport = qsizetype(1) << 20;
+    constexpr int LinesPerReport = 65536;
+    qsizetype done = 0;
+    bool stopped = false;
+    const KeepGoing keepGoing = [&] {
+        stopped = stopped || (progress && !progress(done, text.size()));
+        return !stopped;
     };
-    // A value equal to the cell's is not written, so an empty value leaves an absent field
-    // absent, and a row whose cells already hold the values does not change.
-    const auto changes = [&](int line) {
-        const ItemRow &itemRow = m_rows[std::size_t(row + line)];
-        const QStringList &values = lines[line];
-        for (int v = 0; v < width(values); ++v) {
-            if (QStringView(values[v]) != itemRow.fieldView(columnAt(column + v)))
-                return true;
-        }
-        return false;
-    };
-    int first = 0;
-    while (first < existing && !changes(first))
-        ++first;
-    int last = existing;
-    while (last > first && !changes(last - 1))
-        --last;
-    if (first == last && added == 0)
-        return {Outcome::Unchanged};
 
-    // The rows as they will be: copies of the existing rows from the first that changes to the
-    // last, then the new rows.
+    // The rows as they will be: from the first existing row that changes to the last one
+    // (the rows in between that stay as they are copied, so that the change is one splice),
+    // then the new rows.
     std::vector<ItemRow> rows;
-    BlockResult tooLong {Outcome::Set};
-    const auto build = [&](int line) {
-        ItemRow &itemRow = line < existing ? rows.emplace_back(m_rows[std::size_t(row + line)])
-                                           : rows.emplace_back();
-        const QStringList &values = lines[line];
-        for (int v = 0; v < width(values); ++v) {
-            const Column at = columnAt(column + v);
-            if (line < existing && QStringView(values[v]) == itemRow.fieldView(at))
-                continue;
-            if (!itemRow.setField(at, values[v])) {
-                tooLong = {Outcome::TooLong, row + line, column + v};
-                return false;
-            }
-        }
-        return true;
-    };
+    int first = -1; // the line of the first existing row that changes
+    int changed = 0; // how many of `rows` take the place of existing rows
+    int added = 0;
     try {
-        rows.reserve(std::size_t(last - first + added));
-        for (int line = first; line < last; ++line) {
-            if (!build(line))
-                return tooLong;
+        RowArena arena;
+        int unchangedSince = 0; // existing rows since the last change that stay as they are
+        qsizetype start = 0;
+        qsizetype nextReport = CharactersPerReport;
+        std::array<FieldText, ColumnCount> fields;
+        for (int line = 0;; ++line) {
+            qsizetype end = start;
+            while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') {
+                if (++end >= nextReport) {
+                    done = end;
+                    if (!keepGoing())
+                        return {Outcome::Cancelled};
+                    nextReport = end + CharactersPerReport;
+                }
+            }
+            if (line > 0 && line % LinesPerReport == 0) {
+                done = end;
+                if (!keepGoing())
+                    return {Outcome::Cancelled};
+            }
+            // The line's values, those past the last column dropped.
+            std::array<QStringView, ColumnCount> values;
+            int count = 0;
+            for (qsizetype from = start; count < ColumnCount - column;) {
+                const qsizetype next = text.first(end).indexOf(separator, from);
+                values[std::size_t(count++)] = text.sliced(from, (next < 0 ? end : next) - from);
+                if (next < 0)
+                    break;
+                from = next + 1;
+            }
+
+            const int at = row + line;
+            if (at < size()) {
+                // A value equal to the cell's is not written, so an empty value leaves an
+                // absent field absent, and a row whose cells already hold the values does not
+                // change.
+                const ItemRow &current = m_rows[std::size_t(at)];
+                std::uint8_t present = fieldsOf(current, fields);
+                qsizetype length = current.length();
+                bool differs = false;
+                for (int v = 0; v < count; ++v) {
+                    FieldText &field = fields[std::size_t(column) + std::size_t(v)];
+                    if (field == values[std::size_t(v)])
+                        continue;
+                    differs = true;
+                    length += values[std::size_t(v)].size() - field.size();
+                    if (length > ItemRow::maxLength)
+                        return {Outcome::TooLong, at, column + v};
+                    field = values[std::size_t(v)];
+                    present |= ItemRow::bit(columnAt(column + v));
+                }
+                if (!differs) {
+                    unchangedSince += first >= 0 ? 1 : 0;
+                } else {
+                    if (first < 0)
+                        first = line;
+                    for (; unchangedSince > 0; --unchangedSince) {
+                        std::array<FieldText, ColumnCount> kept;
+                        const std::uint8_t keptPresent
+                            = fieldsOf(m_rows[std::size_t(at - unchangedSince)], kept);
+                        rows.push_back(*arena.make(kept, keptPresent));
+                    }
+                    std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
+                    if (!built)
+                        return {Outcome::Cancelled};
+                    rows.push_back(std::move(*built));
+                    changed = int(rows.size());
+                }
+            } else {
+                fields = {};
+                std::uint8_t present = 0;
+                qsizetype length = 0;
+                for (int v = 0; v < count; ++v) {
+                    length += values[std::size_t(v)].size();
+                    if (length > ItemRow::maxLength)
+                        return {Outcome::TooLong, at, column + v};
+                    fields[std::size_t(column) + std::size_t(v)] = values[std::size_t(v)];
+                    present |= ItemRow::bit(columnAt(column + v));
+                }
+                std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
+                if (!built)
+                    return {Outcome::Cancelled};
+                rows.push_back(std::move(*built));
+                ++added;
+            }
+            if (end == text.size())
+                break;
+            start = end
+                + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
+            if (start == text.size())
+                break;
         }
-        for (int line = existing; line < int(lines.size()); ++line) {
-            if (!build(line))
-                return tooLong;
-        }
+        if (first < 0 && added == 0)
+            return {Outcome::Unchanged};
         m_rows.reserve(m_rows.size() + std::size_t(added));
         if (m_journaling)
             m_journal.reserve(m_journal.size() + 2);
@@ -254,13 +333,13 @@ ItemTable::BlockResult ItemTable::setBlock(int row, int column, const QList<QStr
     }
 
     // Nothing below allocates: the rows only move.
-    const int changed = last - first;
     if (changed > 0) {
-        const auto at = m_rows.begin() + row + first;
+        const int from = row + first;
+        const auto at = m_rows.begin() + from;
         std::swap_ranges(at, at + changed, rows.begin());
-        Q_EMIT dataChanged(index(row + first, column), index(row + last - 1, ColumnCount - 1),
+        Q_EMIT dataChanged(index(from, column), index(from + changed - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
-        if (m_cursor >= row + first && m_cursor < row + last && m_pending == Pending::None)
+        if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
     const int end = size();
@@ -390,16 +469,11 @@ QVariant ItemTable::data(const QModelIndex &index, int role) const
     const Column column = columnAt(index.column());
     if (!row.isPresent(column))
         return role == Qt::EditRole ? QVariant(QString()) : QVariant();
-    QStringView value = row.fieldView(column);
     // The grid lays out the whole text it is given to elide it, which for a value of
     // millions of characters (a file without line ends) takes a minute and gigabytes. No cell
     // shows more than a few hundred characters, so it is given no more than DisplayLength;
-    // the editor still gets the whole value.
-    if (role == Qt::DisplayRole && value.size() > DisplayLength) {
-        value.truncate(
-            value.at(DisplayLength - 1).isHighSurrogate() ? DisplayLength - 1 : DisplayLength);
-    }
-    return value.toString();
+    // the editor still gets the whole value. Only the cells shown are ever made into strings.
+    return row.text(column).toString(role == Qt::DisplayRole ? DisplayLength : row.length());
 }
 
 bool ItemTable::setData(const QModelIndex &index, const QVariant &value, int role)

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
@@ -78,19 +79,26 @@ public:
     // What setBlock did.
     struct BlockResult
     {
-        // Unchanged: every cell already held its value.
-        enum class Outcome { Set, Unchanged, TooLong, OutOfMemory };
+        // Unchanged: every cell already held its value. Cancelled: progress asked to stop.
+        enum class Outcome { Set, Unchanged, TooLong, OutOfMemory, Cancelled };
         Outcome outcome = Outcome::Set;
         // For TooLong, the first cell whose value would make its row longer than a row holds.
         int row = 0;
         int column = 0;
     };
-    // Sets cells from (row, column) on, a row of values for each line, as Open stores values:
-    // values past the last column are dropped and rows are appended at the end as needed, in
-    // one batch. Only values that differ from the cells are written. The current row, if it
-    // changed, becomes pending; the cursor stays. Every row it stores is built before the first
-    // one changes, so a value too long for its row, or memory running out, changes nothing.
-    BlockResult setBlock(int row, int column, const QList<QStringList> &lines);
+    // Told now and then how much of the text setBlock has gone through, out of `total`;
+    // returns false to stop it, which leaves the table as it was.
+    using Progress = std::function<bool(qint64 done, qint64 total)>;
+    // Sets cells from (row, column) on from text of lines (ended by CR LF, LF or CR; a line
+    // end at the very end starts no line) of values separated by `separator`, as Open stores
+    // values: values past the last column are dropped and rows are appended at the end as
+    // needed, in one batch. Only values that differ from the cells are written, so an empty
+    // value leaves an absent field absent. The current row, if it changed, becomes pending; the
+    // cursor stays. Every row it stores is built, in one pass over the text, before the first
+    // one changes, so a value too long for its row, memory running out or a stop changes
+    // nothing.
+    BlockResult setBlock(
+        int row, int column, QStringView text, QChar separator, const Progress &progress = {});
 
     // While on, every change of the rows goes into a journal that takeJournal() hands over.
     void setJournaling(bool on) { m_journaling = on; }
