@@ -108,7 +108,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("completion");
         QTest::addColumn<QString>("tidied");
-        const QString none;
         QTest::newRow("i") << "i"
                            << "Item"
                            << "Item";
@@ -139,10 +138,10 @@ private Q_SLOTS:
         QTest::newRow("the whole word in other case") << "weight"
                                                       << "Weight"
                                                       << "Item";
-        QTest::newRow("x: no word") << "x" << none << "Item";
-        QTest::newRow("Wx: past a word") << "Wx" << none << "Item";
-        QTest::newRow("empty") << "" << none << "Item";
-        QTest::newRow("absent") << none << none << "Item";
+        QTest::newRow("x: no word") << "x" << QString() << "Item";
+        QTest::newRow("Wx: past a word") << "Wx" << QString() << "Item";
+        QTest::newRow("empty") << "" << QString() << "Item";
+        QTest::newRow("absent") << QString() << QString() << "Item";
     }
     void itemTypeRules()
     {

@@ -106,6 +106,8 @@ void CellDelegate::storeEdit()
     // it was (a character typed over the same character) is no change of the cell.
     m_stored = false;
     Q_EMIT commitData(qobject_cast<QWidget *>(sender()));
+    // setModelData() sets it while the view handles commitData.
+    // cppcheck-suppress knownConditionTrueFalse
     if (m_stored)
         Q_EMIT textEdited();
 }

@@ -19,58 +19,62 @@ struct FileKindSentences
     const char *onOpen;
     const char *onSave;
 };
-constexpr std::array<FileKindSentences, 6> fileKindSentences {{
-    {ItemCsv::FileKind::Folder,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is a folder, not a "
-            "file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is a folder, not a "
-            "file. Nothing was written.")},
-    {ItemCsv::FileKind::Fifo,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is a named pipe "
-            "(FIFO), not a file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is a named pipe "
-            "(FIFO), not a file. Nothing was written.")},
-    {ItemCsv::FileKind::Socket,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is a socket, not a "
-            "file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is a socket, not a "
-            "file. Nothing was written.")},
-    {ItemCsv::FileKind::CharacterDevice,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is a character "
-            "device, not a file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is a character "
-            "device, not a file. Nothing was written.")},
-    {ItemCsv::FileKind::BlockDevice,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is a block device, "
-            "not a file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is a block device, "
-            "not a file. Nothing was written.")},
-    {ItemCsv::FileKind::Other,
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not open \u201C%1\u201D: It is not a regular "
-            "file."),
-        QT_TRANSLATE_NOOP("FileMessages",
-            "Could not save \u201C%1\u201D: It is not a regular "
-            "file. Nothing was written.")},
-}};
-// One row for each kind, in the enum's order, so that a kind indexes its row.
-static_assert([] {
+constexpr std::array<FileKindSentences, std::size_t(ItemCsv::FileKind::Other) + 1>
+    fileKindSentences {{
+        {ItemCsv::FileKind::Folder,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is a folder, not a "
+                "file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is a folder, not a "
+                "file. Nothing was written.")},
+        {ItemCsv::FileKind::Fifo,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is a named pipe "
+                "(FIFO), not a file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is a named pipe "
+                "(FIFO), not a file. Nothing was written.")},
+        {ItemCsv::FileKind::Socket,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is a socket, not a "
+                "file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is a socket, not a "
+                "file. Nothing was written.")},
+        {ItemCsv::FileKind::CharacterDevice,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is a character "
+                "device, not a file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is a character "
+                "device, not a file. Nothing was written.")},
+        {ItemCsv::FileKind::BlockDevice,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is a block device, "
+                "not a file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is a block device, "
+                "not a file. Nothing was written.")},
+        {ItemCsv::FileKind::Other,
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not open \u201C%1\u201D: It is not a regular "
+                "file."),
+            QT_TRANSLATE_NOOP("FileMessages",
+                "Could not save \u201C%1\u201D: It is not a regular "
+                "file. Nothing was written.")},
+    }};
+// One row for each kind, in the enum's order, so that a kind indexes its row: a row left out
+// leaves a default row (a folder's) in the wrong place.
+constexpr bool hasOneRowPerKind()
+{
     for (std::size_t i = 0; i < fileKindSentences.size(); ++i) {
         if (std::size_t(fileKindSentences[i].kind) != i)
             return false;
     }
-    return std::size_t(ItemCsv::FileKind::Other) + 1 == fileKindSentences.size();
-}());
+    return true;
+}
+static_assert(hasOneRowPerKind(), "one row of sentences for each kind of file, in order");
 
 const FileKindSentences &sentencesFor(ItemCsv::FileKind kind)
 {
