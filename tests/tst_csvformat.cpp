@@ -448,6 +448,17 @@ private Q_SLOTS:
             << "row 1, column 4: control character U+0081";
         QTest::newRow("U+009F, the last C1 control") << "x\u009F"
                                                      << "row 1, column 4: control character U+009F";
+        // Plain values are passed over eight bytes at a time: a fault in any byte of a word.
+        QTest::newRow("comma ending the second eight bytes") << "Sixteen letter,"
+                                                             << "row 1, column 4: comma";
+        QTest::newRow("DEL in the second eight bytes")
+            << "abcdefghij\u007Fkl"
+            << "row 1, column 4: control character U+007F";
+        QTest::newRow("U+0001 after sixteen plain bytes")
+            << "abcdefghijklmnop\u0001"
+            << "row 1, column 4: control character U+0001";
+        QTest::newRow("sixteen plain bytes, tilde and space at the ends")
+            << "~bcdefghijklmno " << QString();
         QTest::newRow("Tab is fine") << "a\tb" << QString();
         QTest::newRow("no-break space after the controls is fine") << "a\u00A0b" << QString();
     }

@@ -189,6 +189,12 @@ struct ItemRow::Block
     // Field i ends where field i + 1 begins; the last one ends at the end of the text.
     std::uint32_t begin(int field) const { return field == 0 ? 0 : number(field - 1); }
     std::uint32_t end(int field) const { return number(field); }
+    FieldText allText() const
+    {
+        const auto size = qsizetype(length());
+        return wide() ? FieldText(QStringView(utf16(), size))
+                      : FieldText(QByteArrayView(bytes(), size));
+    }
     FieldText text(int field) const
     {
         const std::uint32_t from = begin(field);
@@ -433,6 +439,11 @@ FieldText ItemRow::text(Column column) const
     if (m_block == nullptr)
         return {};
     return m_block->text(position(column));
+}
+
+FieldText ItemRow::allText() const
+{
+    return m_block != nullptr ? m_block->allText() : FieldText();
 }
 
 QString ItemRow::field(Column column) const

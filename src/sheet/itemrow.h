@@ -113,6 +113,8 @@ public:
     // The field's text as the row keeps it; empty for an absent field. The cheap way to read
     // every value of many rows.
     FieldText text(Column column) const;
+    // The text of every field, one after another without separators.
+    FieldText allText() const;
     // Whether the row keeps its text as Windows-1252 bytes.
     bool isOneByte() const;
     // How many characters the row holds in all its fields.
