@@ -262,7 +262,7 @@ void WindowDriver::keys(QStringView script)
         }
         const QKeyCombination key = QKeySequence(token.toString())[0];
         // QTest gives only ASCII keys their text; a key such as € types its own character.
-        const char32_t character = char32_t(key.key());
+        const auto character = char32_t(key.key());
         if (character > 0x7f && character < Qt::Key_Escape) {
             QTest::sendKeyEvent(QTest::Click, target, key.key(), QString::fromUcs4(&character, 1),
                 key.keyboardModifiers());
