@@ -3,6 +3,7 @@
 #include "frmimport.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 
@@ -79,6 +80,24 @@ void answerDialogsWith(frmImport &window, const QString &fileName)
             files->selectFile(fileName);
         return int(QDialog::Accepted);
     });
+}
+
+std::unique_ptr<frmImport> shownWindow()
+{
+    auto window = std::make_unique<frmImport>();
+    window->show();
+    QApplication::processEvents();
+    return window;
+}
+
+double openMilliseconds(frmImport &window, const QString &fileName)
+{
+    answerDialogsWith(window, fileName);
+    QElapsedTimer timer;
+    timer.start();
+    window.cmdOpen_Click();
+    QApplication::processEvents();
+    return double(timer.nsecsElapsed()) / 1e6;
 }
 
 int main(int argc, char **argv)

@@ -10,9 +10,15 @@ double residentMiB();
 // joined by `separator`, each line ended by `lineEnd`. The same lines for the same arguments.
 QString itemLines(int lines, QChar separator, QStringView lineEnd);
 
+#include <memory>
+
 // Chooses the file that the next file dialog of `window` returns, and answers message boxes.
 class frmImport;
 void answerDialogsWith(frmImport &window, const QString &fileName);
+// A new window, shown and drawn once.
+std::unique_ptr<frmImport> shownWindow();
+// Milliseconds that Open File of `fileName` takes in `window`, its dialog answered.
+double openMilliseconds(frmImport &window, const QString &fileName);
 
 // A benchmark program may do one task in a process of its own (measuring that process's peak
 // memory): main() runs it instead of the benchmarks when it returns true.
