@@ -118,11 +118,20 @@ std::optional<ValueProblem> problemWith(const FieldText &value)
     return value.visit([](auto text) { return problemWith(text); });
 }
 
+bool mayHaveProblems(const ItemRow &row)
+{
+    // The faults are single characters, so a row of Windows-1252 bytes with none in its whole
+    // text has none in any value. (In UTF-16 a pair of surrogates could span two values.)
+    return !row.isOneByte() || problemWith(row.allText()).has_value();
+}
+
 UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed)
 {
     UnwritableValues found;
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
+        if (!mayHaveProblems(itemRow))
+            continue;
         for (const Column column : AllColumns) {
             std::optional<ValueProblem> problem = problemWith(itemRow.text(column));
             if (!problem)

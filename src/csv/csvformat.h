@@ -45,6 +45,9 @@ struct ValueProblem
 std::optional<ValueProblem> problemWith(QStringView value);
 // The same for a value as a row keeps it.
 std::optional<ValueProblem> problemWith(const FieldText &value);
+// Whether any value of the row may have a fault: one check of the whole row answers no for
+// nearly every row, and only a row it cannot clear needs its values checked one by one.
+bool mayHaveProblems(const ItemRow &row);
 
 // The values that cannot be written, in table order: the first `listed` of them, and how many
 // there are in all.

@@ -128,11 +128,9 @@ void ValueMarks::check(int firstRow, int lastRow, int firstColumn, int lastColum
         const ItemRow &itemRow = m_table.row(row);
         while (kept != end && kept->row < row)
             ++kept;
-        // The faults are single characters, so a row of Windows-1252 bytes with none in its
-        // whole text has none in any value: one check of the row instead of six, which keeps
-        // the marks from slowing the Open of a million rows.
-        if ((kept == end || kept->row != row) && itemRow.isOneByte()
-            && !ItemCsv::problemWith(itemRow.allText()))
+        // One check of the row instead of six keeps the marks from slowing the Open of a
+        // million rows; a row with marks of its own goes on, to keep those it does not check.
+        if ((kept == end || kept->row != row) && !ItemCsv::mayHaveProblems(itemRow))
             continue;
         for (int column = 0; column < ColumnCount; ++column) {
             while (kept != end && key(*kept) < std::tuple(row, column))
