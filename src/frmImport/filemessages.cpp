@@ -204,6 +204,7 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
     using ItemCsv::OpenOutcome;
     switch (result.outcome) {
     case OpenOutcome::Opened:
+    case OpenOutcome::NeedsDialect:
     case OpenOutcome::Cancelled:
         break;
     case OpenOutcome::ReadStopped:
@@ -212,6 +213,8 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
             .arg(fileName)
             .arg(result.lines)
             .arg(result.error);
+    case OpenOutcome::NotText:
+        return tr("\u201C%1\u201D is not a text file. No row was added.").arg(fileName);
     case OpenOutcome::NotAFile:
         return translated(sentencesFor(result.kind).onOpen).arg(fileName);
     case OpenOutcome::CannotOpen:

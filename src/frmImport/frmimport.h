@@ -13,6 +13,10 @@
 #include <functional>
 #include <memory>
 
+namespace ItemCsv {
+enum class BlankFirstRow;
+struct OpenResult;
+} // namespace ItemCsv
 class ItemGrid;
 class PickList;
 class QDialog;
@@ -154,6 +158,8 @@ private:
     void lstItemType_Click(const QString &entry);
     void lstAisleNo_Click(const QString &entry);
     QString askFileName(FileCommand command);
+    bool openInDialect(
+        ItemCsv::OpenResult &read, const QString &fileName, ItemCsv::BlankFirstRow firstRow);
     void ExportCsv();
     void ImportCsv();
     ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
