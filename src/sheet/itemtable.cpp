@@ -1,5 +1,7 @@
 #include "itemtable.h"
 
+#include "clipboardcells.h"
+
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -236,30 +238,42 @@ ItemTable::BlockResult ItemTable::setBlock(
         qsizetype start = 0;
         qsizetype nextReport = CharactersPerReport;
         std::array<FieldText, ColumnCount> fields;
+        // The values of the line's cells in quotes, and one for those past the last column.
+        std::array<QString, ColumnCount + 1> quotedValues;
         for (int line = 0;; ++line) {
+            // The line's values, those past the last column dropped. A cell in quotes may hold
+            // line breaks.
+            std::array<QStringView, ColumnCount> values;
+            int count = 0;
             qsizetype end = start;
-            while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') {
-                if (++end >= nextReport) {
-                    done = end;
-                    if (!keepGoing())
-                        return {Outcome::Cancelled};
-                    nextReport = end + CharactersPerReport;
+            for (;;) {
+                const bool kept = count < ColumnCount - column;
+                QString &unquoted = quotedValues[std::size_t(kept ? count : ColumnCount)];
+                qsizetype cellEnd = ClipboardCells::quotedCellEnd(text, end, separator, unquoted);
+                QStringView value = unquoted;
+                if (cellEnd < 0) {
+                    for (cellEnd = end; cellEnd < text.size() && text[cellEnd] != separator
+                         && text[cellEnd] != u'\r' && text[cellEnd] != u'\n';) {
+                        if (++cellEnd >= nextReport) {
+                            done = cellEnd;
+                            if (!keepGoing())
+                                return {Outcome::Cancelled};
+                            nextReport = cellEnd + CharactersPerReport;
+                        }
+                    }
+                    value = text.sliced(end, cellEnd - end);
                 }
+                if (kept)
+                    values[std::size_t(count++)] = value;
+                end = cellEnd;
+                if (end == text.size() || text[end] != separator)
+                    break;
+                ++end;
             }
             if (line > 0 && line % LinesPerReport == 0) {
                 done = end;
                 if (!keepGoing())
                     return {Outcome::Cancelled};
-            }
-            // The line's values, those past the last column dropped.
-            std::array<QStringView, ColumnCount> values;
-            int count = 0;
-            for (qsizetype from = start; count < ColumnCount - column;) {
-                const qsizetype next = text.first(end).indexOf(separator, from);
-                values[std::size_t(count++)] = text.sliced(from, (next < 0 ? end : next) - from);
-                if (next < 0)
-                    break;
-                from = next + 1;
             }
 
             const int at = row + line;
