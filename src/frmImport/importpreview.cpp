@@ -2,6 +2,7 @@
 
 #include "previewmodel.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -181,6 +182,8 @@ ImportPreview::ImportPreview(
     for (QWidget *widget : {static_cast<QWidget *>(m_encoding), static_cast<QWidget *>(m_notes),
              static_cast<QWidget *>(buttons)})
         layout->addWidget(widget);
+    for (QAbstractButton *button : findChildren<QAbstractButton *>())
+        button->installEventFilter(this);
     resize(820, 620);
     open->setFocus();
 }
@@ -193,7 +196,7 @@ void ImportPreview::makeSettings()
     auto *separators = new QHBoxLayout;
     auto *separatorLabel = new QLabel(tr("Separator:"), this);
     separators->addWidget(separatorLabel);
-    m_comma = new QRadioButton(tr("&Comma"), this);
+    m_comma = new QRadioButton(tr("Co&mma"), this);
     m_semicolon = new QRadioButton(tr("&Semicolon"), this);
     m_tab = new QRadioButton(tr("&Tab"), this);
     const std::pair<QRadioButton *, char> choices[]
@@ -271,6 +274,16 @@ bool ImportPreview::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_table->viewport() && event->type() == QEvent::Resize)
         placeColumnChoices();
+    // An access key acts at once, as in the window, rather than after the button's short
+    // animation: keys typed straight after it (Return) come after its change.
+    auto *button = qobject_cast<QAbstractButton *>(watched);
+    if (button && event->type() == QEvent::Shortcut) {
+        if (button->isEnabled()) {
+            button->setFocus(Qt::ShortcutFocusReason);
+            button->click();
+        }
+        return true;
+    }
     return QDialog::eventFilter(watched, event);
 }
 
