@@ -41,12 +41,23 @@ template<typename View> void DialectDetector::add(View line, const LineLayout &l
     if (std::exchange(m_firstLine, false))
         m_headingLine = headingCount(FieldText(line).toString(LongestHeadingLine + 1)) >= 2;
     m_tooManyCommas = m_tooManyCommas || layout.separators[0] >= ColumnCount;
-    for (std::size_t index = 0; index < m_tallies.size(); ++index) {
+    // Nearly every line of an item file, looked at by its layout alone.
+    if (!layout.quote && !m_insideRecord) {
+        if (layout.length > 0) {
+            for (std::size_t index = 0; index < Separators.size(); ++index)
+                m_tallies[index].addPlainLine(layout, index);
+        }
+        return;
+    }
+    m_insideRecord = false;
+    for (std::size_t index = 0; index < Separators.size(); ++index) {
         Tally &tally = m_tallies[index];
-        if (!layout.quote && tally.at == Tally::At::ValueStart)
-            tally.addPlainLine(layout, index);
-        else
+        if (layout.quote || tally.at != Tally::At::ValueStart)
             tally.addLine(line, layout, index);
+        else if (layout.length > 0)
+            tally.addPlainLine(layout, index);
+        m_quotedSpecial = m_quotedSpecial || tally.quotedHoldsSpecial;
+        m_insideRecord = m_insideRecord || tally.at != Tally::At::ValueStart;
     }
 }
 
@@ -55,18 +66,6 @@ void DialectDetector::finish()
     for (Tally &tally : m_tallies)
         tally.finish();
     m_finished = true;
-}
-
-bool DialectDetector::quotedSpecial() const
-{
-    return std::any_of(m_tallies.begin(), m_tallies.end(),
-        [](const Tally &tally) { return tally.quotedHoldsSpecial; });
-}
-
-bool DialectDetector::splitsEveryLine(std::size_t index) const
-{
-    const Tally &tally = m_tallies[index];
-    return tally.samePerLine && tally.perLine >= 1 && tally.values > m_tallies[0].values;
 }
 
 char DialectDetector::separator() const
@@ -78,14 +77,12 @@ char DialectDetector::separator() const
     return semicolon ? ';' : tab ? '\t' : ',';
 }
 
-bool DialectDetector::isNotItemFile() const
+bool DialectDetector::quotesAllText() const
 {
-    if (isSurelyNotItemFile() || splitsEveryLine(1) || splitsEveryLine(2))
-        return true;
     // While the file is read any separator may still turn out to be the file's.
     if (!m_finished) {
-        return std::any_of(m_tallies.begin(), m_tallies.end(),
-            [](const Tally &tally) { return tally.quotesAllText(); });
+        return m_tallies[0].quotesAllText() || m_tallies[1].quotesAllText()
+            || m_tallies[2].quotesAllText();
     }
     const char chosen = separator();
     const auto index
@@ -173,17 +170,6 @@ void DialectDetector::Tally::take(char16_t character)
     }
 }
 
-void DialectDetector::Tally::addPlainLine(const LineLayout &layout, std::size_t index)
-{
-    if (layout.length == 0)
-        return;
-    recordHasText = true;
-    recordSeparators = layout.separators[index];
-    recordValues = layout.values(index);
-    recordNonEmpty = layout.nonEmptyValues(index);
-    endRecord();
-}
-
 void DialectDetector::Tally::finish()
 {
     // A quote that is never closed opened no quoted value: its lines are plain lines.
@@ -230,14 +216,6 @@ void DialectDetector::Tally::endRecord()
     plainNonEmpty = 0;
     plainFewest = std::numeric_limits<qsizetype>::max();
     plainMost = -1;
-}
-
-void DialectDetector::Tally::countSeparators(qsizetype separators)
-{
-    if (perLine < 0)
-        perLine = separators;
-    else if (perLine != separators)
-        samePerLine = false;
 }
 
 } // namespace ItemCsv

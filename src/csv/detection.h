@@ -36,9 +36,13 @@ public:
     void finish();
 
     // Whether a, b or c holds: no line that follows can make the file an item file.
-    bool isSurelyNotItemFile() const { return m_tooManyCommas || m_headingLine || quotedSpecial(); }
+    bool isSurelyNotItemFile() const { return m_tooManyCommas || m_headingLine || m_quotedSpecial; }
     // Whether the lines so far are not an item file; after finish(), whether the file is not.
-    bool isNotItemFile() const;
+    // Asked after every line.
+    bool isNotItemFile() const
+    {
+        return isSurelyNotItemFile() || splitsEveryLine(1) || splitsEveryLine(2) || quotesAllText();
+    }
     // The separator the file seems written with, and whether its first line names the columns.
     char separator() const;
     bool hasHeadingLine() const { return m_headingLine; }
@@ -80,24 +84,42 @@ private:
         void addLine(View line, const LineLayout &layout, std::size_t index);
         // The next character of a line that its layout cannot tell about.
         void take(char16_t character);
-        // A line without quotes outside any quoted value: its layout says everything.
-        void addPlainLine(const LineLayout &layout, std::size_t index);
+        // A line without quotes outside any record: its layout says everything. The state of a
+        // record is clear outside one.
+        void addPlainLine(const LineLayout &layout, std::size_t index)
+        {
+            values += layout.values(index);
+            nonEmpty += layout.nonEmptyValues(index);
+            countSeparators(layout.separators[index]);
+        }
         void finish();
         void endValue(bool quotedValue, bool hasText);
         void endRecord();
-        void countSeparators(qsizetype separators);
+        void countSeparators(qsizetype separators)
+        {
+            samePerLine = samePerLine && (perLine < 0 || perLine == separators);
+            perLine = separators;
+        }
         bool quotesAllText() const { return linesWithQuoted >= 2 && 2 * quoted >= nonEmpty; }
     };
 
     template<typename View> void add(View line, const LineLayout &layout);
-    bool quotedSpecial() const;
+    // Rule e.
+    bool quotesAllText() const;
     // Rule d for the separator at `index` of Separators.
-    bool splitsEveryLine(std::size_t index) const;
+    bool splitsEveryLine(std::size_t index) const
+    {
+        const Tally &tally = m_tallies[index];
+        return tally.samePerLine && tally.perLine >= 1 && tally.values > m_tallies[0].values;
+    }
 
     std::array<Tally, Separators.size()> m_tallies {};
     bool m_firstLine = true;
     bool m_tooManyCommas = false;
     bool m_headingLine = false;
+    bool m_quotedSpecial = false;
+    // Whether a record of some separator goes on from the last line, inside a quoted value.
+    bool m_insideRecord = false;
     bool m_finished = false;
 };
 

@@ -84,6 +84,7 @@ qsizetype scanLine(
 {
     // Kept in locals while the characters go by: the text's characters may alias the layout.
     LineLayout found = layout;
+    const qsizetype start = before - from; // where text[0] would be in the line
     qsizetype i = from;
     for (; i < to; ++i) {
         const std::uint8_t kind = Scan::kindOf(text[i]);
@@ -91,7 +92,7 @@ qsizetype scanLine(
             continue;
         if (kind <= Scan::Tab) {
             const auto separator = std::size_t(kind - Scan::Comma);
-            const qsizetype at = i - from + before;
+            const qsizetype at = start + i;
             if (separator == 0 && found.separators[0] < qsizetype(found.cuts.size()))
                 found.cuts[std::size_t(found.separators[0])] = at;
             found.emptyValues[separator] += at == found.lastSeparator[separator] + 1 ? 1 : 0;
@@ -105,7 +106,7 @@ qsizetype scanLine(
             break;
         }
     }
-    found.length = i - from + before;
+    found.length = start + i;
     layout = found;
     return i;
 }
