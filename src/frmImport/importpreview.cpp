@@ -87,6 +87,8 @@ QStringList leftOut(const ItemCsv::TextReading &reading, const ItemCsv::Dialect 
     if (reading.unclosedQuoteLine != 0) {
         notes.append(ImportPreview::tr("Line %1 opens a quote that is never closed")
                          .arg(reading.unclosedQuoteLine));
+        notes.append(ImportPreview::tr("(\u201CQuotes are text\u201D reads its quotes as they "
+                                       "stand.)"));
     }
     return notes;
 }
