@@ -95,6 +95,14 @@ private:
 bool LineSink::keepText()
 {
     m_text = std::make_shared<FileText>();
+    // The text is hardly larger than the file. A device's size is only a hint, though (a
+    // sparse file may claim a terabyte): room that cannot be had is not set aside.
+    try {
+        m_text->reserve(
+            qsizetype(std::min<qint64>(m_deviceSize, std::numeric_limits<qsizetype>::max())));
+    } catch (const std::bad_alloc &) {
+        // The text grows by itself then, as far as memory allows.
+    }
     for (std::size_t index = 0; index < m_reading.rows.size(); ++index) {
         if ((index + 1) % LinesPerReport == 0 && !m_keepGoing())
             return false;

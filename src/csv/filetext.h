@@ -21,6 +21,9 @@ public:
     void appendLine(const ItemRow &row);
 
     qint64 lineCount() const { return m_lines; }
+    // Sets room aside for this many characters of Windows-1252, so that a large text is not
+    // copied over and over while it grows.
+    void reserve(qsizetype characters) { m_bytes.reserve(characters); }
 
     // Hands `function` the whole text as a QByteArrayView of Windows-1252 bytes or a
     // QStringView.
