@@ -2,6 +2,7 @@
 #include "windowtest.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,8 +77,19 @@ private Q_SLOTS:
             << "Milk{Return}{Up}{Tab}Dairy{Escape}{Alt+U}{Alt+U}{Ctrl+Z}" << editing
             << lines({"Milk,Dairy,,Item,,", ",,,,,"});
         QTest::newRow("a choice from a list still shown after Update Row is a change")
-            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return}" << editing
+            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return}{Tab}" << editing
             << lines({"Milk,Dairy,,Item,,", "Eggs,Dairy,,Item,,"});
+        QTest::newRow("Enter on an entry of a list still shown after Update Row opens the cell")
+            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return} farm" << editing
+            << lines({"Milk,Dairy,,Item,,", "Eggs,Dairy farm,,Item,,"});
+        QTest::newRow("Delete is a step of its own, apart from the typing after it")
+            << "Milk{Return}{Up}{Delete}x{Return}{Ctrl+Z}{Ctrl+Z}" << editing
+            << lines({",,,Item,,", ",,,,,"});
+        QTest::newRow("undoing typing done after an undo puts back the buttons of that undo")
+            << "Milk{Return}{Ctrl+Z}Eggs{Escape}{Ctrl+Z}" << editing << lines({"Milk,,,,,"});
+        QTest::newRow("a paste whose first line equals its row lands on that row")
+            << "a{Return}b{Return}a{Return}c{Return}{Ctrl+Home}{Shift+Down}{Ctrl+C}{Down}{Ctrl+V}"
+            << editing << lines({"a,,,Item,,", "b,,,Item,,", "a,,,Item,,", "b,,,Item,,", ",,,,,"});
         QTest::newRow("Delete and Backspace on a fresh sheet change nothing")
             << "{Delete}{Backspace}{Return}" << started << lines({",,,,,"});
         QTest::newRow("Delete on an empty cell and a paste of the same text are no steps")
@@ -179,7 +191,8 @@ private Q_SLOTS:
         QFETCH(bool, editable);
         WindowDriver driver;
         const QString value(length, u'x');
-        driver.table().setFieldValue(Column::ItemName, value);
+        QGuiApplication::clipboard()->setText(value);
+        driver.keys(u"{Ctrl+V}");
         driver.clickCell(0, 0);
         driver.keys(u"{F2}");
         QCOMPARE(qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr, editable);

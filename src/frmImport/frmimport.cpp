@@ -404,6 +404,7 @@ void frmImport::DataGrid1_Change()
     // Only text that a key added at the end completes: Backspace, Delete, cut and the editor's
     // undo never do, so the user can take a completion away and shorten the text.
     const bool addedAtEnd = std::exchange(m_keyTypes, false) && DataGrid1->isCaretAtEnd();
+    m_typed = true;
     applyRowEvent(RowEvent::Editing);
     for (const PickListColumn &pickList : m_pickLists) {
         if (position(pickList.column) != DataGrid1->currentColumn())

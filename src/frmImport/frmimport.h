@@ -188,6 +188,9 @@ private:
     int m_stepDepth = 0;
     // Whether the key being handled adds text to the cell.
     bool m_keyTypes = false;
+    // Whether typing changed the current cell since the last step: its editor stored a change,
+    // or a pick list's entry went into it. The only change of the rows made outside a command.
+    bool m_typed = false;
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;

@@ -95,11 +95,13 @@ void frmImport::hidePickLists()
 
 void frmImport::choosePickListEntry(PickList *list, const QString &entry)
 {
-    // With the cell closed (a list still shown after Update Row), no editor reports the change:
-    // the choice changes the committed row as typing would.
-    const bool changesClosedCell = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
+    // The choice changes the cell as typing would. With the cell closed (a list still shown
+    // after Update Row), no editor reports the change to the row buttons.
+    const bool changes = DataGrid1->currentCellText() != entry;
+    const bool changesClosedCell = changes && !DataGrid1->isEditing();
     DataGrid1->setCurrentCellText(entry);
     list->hide();
+    m_typed = m_typed || changes;
     if (changesClosedCell)
         applyRowEvent(RowEvent::Editing);
 }
