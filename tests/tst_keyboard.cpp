@@ -119,6 +119,13 @@ private Q_SLOTS:
         QTest::newRow("Tab takes the highlighted entry")
             << twoGroups + QStringLiteral("{Down}{Tab}1.00") << editing
             << twoRows + lines({"c,Fruit,1.00,,,"});
+        // A fill is a step of the editor's own undo; with nothing left to undo in the cell,
+        // Ctrl+Z undoes the window's steps.
+        QTest::newRow("Ctrl+Z in the cell takes back a completion, and typing goes on after it")
+            << "{Tab}{Tab}{Tab}vo{Ctrl+Z}x" << editing << lines({",,,vox,,"});
+        QTest::newRow("Ctrl+Z takes back a taken entry, then the typing, then the window's steps")
+            << twoGroups + QStringLiteral("{Down}{Enter}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}")
+            << offered << twoRows + lines({",,,,,"});
         QTest::newRow("Escape hides the list and keeps the text")
             << twoGroups + QStringLiteral("{Escape}{Down}{Return}") << offered
             << twoRows + lines({"c,fr,,Item,,", ",,,,,"});

@@ -429,14 +429,14 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     const PickList *list = shownPickList();
     const bool listShown = list != nullptr;
     const bool entryHighlighted = listShown && !list->highlighted().isNull();
-    // With an editor open these keys are the editor's own.
+    // With an editor open these keys are the editor's own; Ctrl+Z while it has edits to undo.
+    if (event.matches(QKeySequence::Undo) && !DataGrid1->isUndoAvailableInCell())
+        return KeyCommand::Undo;
     if (!DataGrid1->isEditing()) {
         if (event.matches(QKeySequence::Copy))
             return KeyCommand::Copy;
         if (event.matches(QKeySequence::Paste))
             return KeyCommand::Paste;
-        if (event.matches(QKeySequence::Undo))
-            return KeyCommand::Undo;
         if (event.matches(QKeySequence::Redo)
             || event.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y))
             return KeyCommand::Redo;
@@ -479,6 +479,9 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
 {
     const KeyCommand command = keyCommand(*event);
+    // Before the key counts as typing: taking a completion back completes nothing.
+    if (command == KeyCommand::Type && DataGrid1->isEditing())
+        DataGrid1->withdrawCompletion();
     m_keyTypes = command == KeyCommand::Type;
     // The open editor types the key itself. Qt's grid starts an edit only for a key without
     // Control and Alt, which leaves out AltGr where it arrives as the two (€ on many layouts).
