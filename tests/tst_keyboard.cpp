@@ -126,6 +126,11 @@ private Q_SLOTS:
         QTest::newRow("Ctrl+Z takes back a taken entry, then the typing, then the window's steps")
             << twoGroups + QStringLiteral("{Down}{Enter}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}")
             << offered << twoRows + lines({",,,,,"});
+        // The name's completion list stayed open after Return in it had closed the dialog, and
+        // took the first Tab.
+        QTest::newRow("Tab after an Open whose typed name was taken with Return in its list")
+            << "Milk{Return}{Alt+S}{Alt+O}{Tab}{Tab}{Tab}{Tab}z" << editing
+            << lines({"Milk,,,Item,,", ",,,,,", "Milk,,,Item,,", ",,,,,", ",,,,z,"});
         QTest::newRow("Escape hides the list and keeps the text")
             << twoGroups + QStringLiteral("{Escape}{Down}{Return}") << offered
             << twoRows + lines({"c,fr,,Item,,", ",,,,,"});
@@ -138,7 +143,8 @@ private Q_SLOTS:
         WindowDriver driver;
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("items.csv"));
-        driver.fileAnswers = {fileName, fileName};
+        driver.fileAnswers = {fileName};
+        driver.typedFileNames = {fileName};
         driver.keys(keys);
         QCOMPARE(driver.rowButtons(), buttons);
         driver.fileAnswers = {fileName};

@@ -65,6 +65,8 @@ WindowDriver::WindowDriver()
         auto *files = qobject_cast<QFileDialog *>(&dialog);
         if (!files)
             return int(QDialog::Rejected);
+        if (fileAnswers.isEmpty() && !typedFileNames.isEmpty())
+            return typeIntoFileDialog(dialog, typedFileNames.takeFirst());
         fileDialogs.append(QStringList {files->windowTitle(), files->nameFilters().join(u';'),
             files->defaultSuffix(), files->selectedFiles().value(0)}
                                .join(QStringLiteral(" | ")));
@@ -106,6 +108,20 @@ WindowDriver::WindowDriver()
 }
 
 WindowDriver::~WindowDriver() = default;
+
+int WindowDriver::typeIntoFileDialog(QDialog &dialog, const QString &name)
+{
+    auto *shown = new QTimer(&dialog);
+    shown->setSingleShot(true);
+    shown->start(0);
+    QObject::connect(shown, &QTimer::timeout, &dialog, [this, &dialog, name] {
+        QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; });
+        keys(name);
+        QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; });
+        keys(u"{Return}");
+    });
+    return dialog.exec();
+}
 
 void WindowDriver::useRealDialogs()
 {
@@ -248,7 +264,9 @@ void WindowDriver::type(const QString &text)
 void WindowDriver::keys(QStringView script)
 {
     for (qsizetype i = 0; i < script.size(); ++i) {
-        QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
+        QWidget *target = QApplication::activePopupWidget();
+        if (!target)
+            target = QApplication::focusWidget() ? QApplication::focusWidget() : grid();
         const qsizetype close = script[i] == u'{' ? script.indexOf(u'}', i) : -1;
         if (close < 0) {
             QTest::keyClicks(target, script.sliced(i, 1).toString());
