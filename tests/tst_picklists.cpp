@@ -47,8 +47,9 @@ private Q_SLOTS:
     }
 
     // Scrolled to its end the grid's top row is partly hidden, so the rows no longer lie on
-    // the 20-pixel steps from the grid's top: a list goes under its row as drawn, and hides
-    // while that row is scrolled out of view.
+    // the 20-pixel steps from the grid's top: a list goes by its row as drawn, and hides
+    // while that row is scrolled out of view. Below the last row it would be cut to 35 pixels,
+    // so it opens above the row, whole.
     void listFollowsItsRowAsDrawn()
     {
         WindowDriver driver;
@@ -57,10 +58,10 @@ private Q_SLOTS:
         driver.typeInto(29, 3, QStringLiteral("x"));
         const QString atTheEnd = driver.pickListState("lstItemType");
         driver.grid()->verticalScrollBar()->setValue(0);
-        // The last row's bottom is the grid's bottom: 130 + the 406 pixels of its viewport.
+        // The last row's top is the grid's bottom, 130 + the 406 pixels of its viewport, less 20.
         QCOMPARE(atTheEnd + QStringLiteral(" / ") + driver.pickListState("lstItemType"),
-            QStringLiteral("shown [Item, Weight, Volume] at (386, 536) 73x35 / "
-                           "hidden [Item, Weight, Volume] at (386, 536) 73x35"));
+            QStringLiteral("shown [Item, Weight, Volume] at (386, 469) 73x47 / "
+                           "hidden [Item, Weight, Volume] at (386, 469) 73x47"));
     }
 
     void listsRememberedValuesContainingTheText_data()
@@ -249,6 +250,31 @@ private Q_SLOTS:
         // With room to spare the formula holds exactly.
         driver.typeInto(0, 1, QStringLiteral("Group 1"));
         QCOMPARE(list->geometry(), QRect(186, 150, 73, 11 * 20));
+    }
+
+    // Cut at the end, two stores that begin alike were drawn alike ("Farmer…") and a user
+    // picked the wrong one.
+    void entriesThatBeginAlikeAreDrawnApart_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::newRow("two stores") << "Farmers and growers ";
+        QTest::newRow("values longer than drawn") << QString(400, u'x');
+    }
+    void entriesThatBeginAlikeAreDrawnApart()
+    {
+        QFETCH(QString, start);
+        WindowDriver driver;
+        for (const QString &store : {start + "market", start + "shop"}) {
+            QGuiApplication::clipboard()->setText(store);
+            driver.keys(u"{Tab}{Tab}{Tab}{Tab}{F2}{Ctrl+V}{Return}");
+        }
+        driver.keys(QStringLiteral("{Tab}{Tab}{Tab}{Tab}") + start.front());
+        PickList *list = driver.pickList("lstStore");
+        QCOMPARE(entries(list), QStringList({start + "market", start + "shop"}));
+        const auto drawn = [list](int row) {
+            return list->viewport()->grab(list->visualRect(list->model()->index(row, 0))).toImage();
+        };
+        QCOMPARE(drawn(0) == drawn(1), false);
     }
 
     void cutEntryShowsItsWholeTextAsTooltip_data()

@@ -12,8 +12,9 @@
 
 namespace {
 
-// The list is a few hundred pixels wide, so no entry shows more than this many characters; laying
-// out a remembered value of a million characters to elide it took a second each keystroke.
+// The list is a few hundred pixels wide, so no entry shows more than its first and last
+// DrawnLength / 2 characters; laying out a remembered value of a million characters to elide it
+// took a second each keystroke.
 constexpr qsizetype DrawnLength = 300;
 // A tooltip shows at most this many characters of an entry, in lines of at most LineLength: one
 // line of a long value was wider than the screen and took seconds to lay out.
@@ -29,6 +30,21 @@ QString prefix(const QString &text, qsizetype length)
     if (text.at(length - 1).isHighSurrogate())
         --length;
     return text.first(length) + u'\u2026';
+}
+
+// The first and last DrawnLength / 2 characters of a longer text, not cutting a surrogate
+// pair, with an ellipsis between them.
+QString drawnForm(const QString &text)
+{
+    if (text.size() <= DrawnLength)
+        return text;
+    qsizetype head = DrawnLength / 2;
+    qsizetype tail = DrawnLength / 2;
+    if (text.at(head - 1).isHighSurrogate())
+        --head;
+    if (text.at(text.size() - tail).isLowSurrogate())
+        --tail;
+    return text.first(head) + u'\u2026' + text.last(tail);
 }
 
 // The text in lines of at most LineLength characters, broken after a space where the line
@@ -91,7 +107,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->text = prefix(option->text, DrawnLength);
+        option->text = drawnForm(option->text);
     }
 
 private:
@@ -117,6 +133,8 @@ PickList::PickList(QWidget *parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // Two stores that begin alike stay apart: "Farm…market", "Farm…shop".
+    setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameStyle(QFrame::Box | QFrame::Plain);

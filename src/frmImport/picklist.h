@@ -4,8 +4,8 @@
 
 class QStringListModel;
 
-// A pop-up pick list under a grid column. It never takes the keyboard focus, so the user goes
-// on typing in the cell while it is shown, and it is filled in one call.
+// A pop-up pick list by a grid column's current row. It never takes the keyboard focus, so the user
+// goes on typing in the cell while it is shown, and it is filled in one call.
 class PickList : public QListView
 {
     Q_OBJECT
