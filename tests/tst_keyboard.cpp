@@ -216,6 +216,13 @@ private Q_SLOTS:
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "unmarked"};
+        // The mark named the comma alone, then the invisible space, as the character itself.
+        const QString space = QStringLiteral("Windows-1252 cannot hold a narrow no-break space "
+                                             "[U+202F].");
+        QTest::newRow("a price from a web page, its comma mended")
+            << QStringList {"1,95{\u202F}{Ctrl+Alt+\u20AC}", "{Home}{Right}{Delete}"}
+            << QStringList {"marked: a comma would split the value into two fields; " + space,
+                   "marked: " + space};
     }
     void markFollowsTheTextBeingTyped()
     {

@@ -115,10 +115,13 @@ int WindowDriver::typeIntoFileDialog(QDialog &dialog, const QString &name)
     shown->setSingleShot(true);
     shown->start(0);
     QObject::connect(shown, &QTimer::timeout, &dialog, [this, &dialog, name] {
-        QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; });
+        const bool active
+            = QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; });
         keys(name);
-        QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; });
+        const bool listed = active
+            && QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; });
         keys(u"{Return}");
+        QVERIFY2(listed, "the file dialog did not list the typed name");
     });
     return dialog.exec();
 }
