@@ -2,6 +2,7 @@
 #include "picklist.h"
 #include "windowtest.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -275,6 +276,34 @@ private Q_SLOTS:
             return list->viewport()->grab(list->visualRect(list->model()->index(row, 0))).toImage();
         };
         QCOMPARE(drawn(0) == drawn(1), false);
+    }
+
+    // A list that pops up takes no focus: a screen reader hears of it through the cell editor's
+    // description, and of the entry highlighted with Down as the list's focused, selected
+    // item, while the keyboard focus stays in the cell.
+    void screenReadersHearTheListThroughTheCell()
+    {
+        WindowDriver driver;
+        commitGroups(driver, {"Dairy", "Dairy free", "Fruit", "Soy drink", "Dried fruit"});
+        driver.typeInto(driver.table().currentRow(), 1, QStringLiteral("d"));
+        QWidget *cell = QApplication::focusWidget();
+        const auto spoken = [](QObject *object, int entry = -1) {
+            QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(object);
+            if (entry >= 0)
+                heard = heard->child(entry);
+            const QAccessible::State state = heard->state();
+            return QStringList {heard->text(QAccessible::Name),
+                heard->text(QAccessible::Description), state.focused ? "focused" : "",
+                state.selected ? "selected" : ""};
+        };
+        const QString list = QStringLiteral("4 suggestions: Dairy, Dairy free, Soy drink. Down to "
+                                            "choose.");
+        QCOMPARE(spoken(cell), QStringList({"Group", list, "focused", ""}));
+        driver.keys(u"{Down}");
+        QCOMPARE(spoken(driver.pickList("lstGroups"), 0) + spoken(cell),
+            QStringList({"Dairy", "", "focused", "selected", "Group", list, "focused", ""}));
+        driver.keys(u"{Escape}");
+        QCOMPARE(spoken(cell), QStringList({"Group", "", "focused", ""}));
     }
 
     void cutEntryShowsItsWholeTextAsTooltip_data()

@@ -3,6 +3,7 @@
 #include "itemgrid.h"
 #include "picklist.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -234,11 +235,16 @@ QString WindowDriver::cellMark(int row, int column)
     QToolTip::hideText();
     if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
         return QStringLiteral("a tooltip that stays: ") + toolTip;
-    if (red && !toolTip.isEmpty())
+    const QString spoken = QAccessible::queryAccessibleInterface(view)
+                               ->tableInterface()
+                               ->cellAt(row, column)
+                               ->text(QAccessible::Description);
+    if (red && !toolTip.isEmpty() && spoken == toolTip)
         return QStringLiteral("marked: ") + toolTip;
-    if (!red && toolTip.isEmpty())
+    if (!red && toolTip.isEmpty() && spoken.isEmpty())
         return QStringLiteral("unmarked");
-    return QStringLiteral("red corner: %1, tooltip: %2").arg(red ? "yes" : "no", toolTip);
+    return QStringLiteral("red corner: %1, tooltip: %2, description: %3")
+        .arg(red ? "yes" : "no", toolTip, spoken);
 }
 
 QString WindowDriver::currentCell() const

@@ -51,9 +51,9 @@ public:
     // Where each pick list's right edge lies and where its column's right edge lies, in window
     // pixels: "168/168 392/392 ...", in the order Groups, Store, Item Type, Aisle No.
     QString pickListAlignment() const;
-    // What a user sees of a cell's mark for a value that Save would refuse: "marked: <the
-    // tooltip>", "unmarked" or "no such cell"; anything between says what it shows. Of the cell
-    // editor where the cell is being edited.
+    // What a user sees of a cell's mark for a value that Save would refuse, and a screen reader
+    // hears as the cell's description: "marked: <the tooltip>", "unmarked" or "no such cell";
+    // anything between says what it shows. Of the cell editor where the cell is being edited.
     QString cellMark(int row, int column);
     // The grid's current cell: "(row, column)", or "none".
     QString currentCell() const;

@@ -201,6 +201,7 @@ frmImport::frmImport(QWidget *parent)
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
     connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
     watchRefusedValues();
+    nameForScreenReaders();
 
     Form_Load();
 }

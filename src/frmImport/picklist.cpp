@@ -172,10 +172,38 @@ void PickList::clearHighlight()
     selectionModel()->clear();
 }
 
+// Qt tells screen readers of the list's new current entry and its selection, though the
+// keyboard focus stays in the cell.
 void PickList::highlight(int row)
 {
     if (row < 0 || row >= m_entries->rowCount())
         return;
     setCurrentIndex(m_entries->index(row));
     scrollTo(currentIndex());
+}
+
+QString PickList::summary() const
+{
+    const QStringList entries = m_entries->stringList();
+    QStringList first;
+    for (const QString &entry : entries.first(std::min<qsizetype>(entries.size(), 3)))
+        first.append(drawnForm(entry));
+    if (entries.size() == 1)
+        return tr("1 suggestion: %1. Down to choose.").arg(first.constFirst());
+    return tr("%n suggestions: %1. Down to choose.", nullptr, int(entries.size()))
+        .arg(first.join(QStringLiteral(", ")));
+}
+
+void PickList::showEvent(QShowEvent *event)
+{
+    QListView::showEvent(event);
+    Q_EMIT shownChanged();
+}
+
+// Not when the window hides it with itself, as it closes.
+void PickList::hideEvent(QHideEvent *event)
+{
+    QListView::hideEvent(event);
+    if (isHidden())
+        Q_EMIT shownChanged();
 }

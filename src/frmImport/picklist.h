@@ -27,10 +27,19 @@ public:
     void highlightNext();
     void highlightPrevious();
     void clearHighlight();
+    // What a screen reader is told of the list: how many entries it offers, and the first
+    // three.
+    QString summary() const;
 
 Q_SIGNALS:
     // The user clicked an entry; carries its text.
     void chosen(const QString &text);
+    // The list was shown, or hidden on its own.
+    void shownChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void highlight(int row);
