@@ -480,9 +480,6 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
 void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
 {
     const KeyCommand command = keyCommand(*event);
-    // Before the key counts as typing: taking a completion back completes nothing.
-    if (command == KeyCommand::Type && DataGrid1->isEditing())
-        DataGrid1->withdrawCompletion();
     m_keyTypes = command == KeyCommand::Type;
     // The open editor types the key itself. Qt's grid starts an edit only for a key without
     // Control and Alt, which leaves out AltGr where it arrives as the two (€ on many layouts).

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 
 ItemGrid::ItemGrid(QWidget *parent)
@@ -110,22 +111,24 @@ bool ItemGrid::takeBackFill()
     return true;
 }
 
-// Typing on replaces the completion as if it had never been offered, so that the cell holds
-// what was typed ("vx", not "Vx") and the editor's Ctrl+Z steps back through the typing.
-void ItemGrid::withdrawCompletion()
-{
-    const QLineEdit *editor = cellEditor();
-    if (editor && m_fill.typed >= 0 && editor->selectionStart() == m_fill.typed
-        && editor->selectionEnd() == editor->text().size())
-        takeBackFill();
-}
-
+// Ctrl+Z right after a fill takes the fill back. A key that types over a completion replaces
+// it as if it had never been offered, so that the cell holds what was typed ("vx", not "Vx")
+// and the editor's Ctrl+Z steps back through the typing; taking the completion back is no
+// change the window hears of.
 void ItemGrid::editorKeyPressed(QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Undo) && takeBackFill())
+    if (event->matches(QKeySequence::Undo) && takeBackFill()) {
         event->accept();
-    else
-        Q_EMIT keyPressed(event);
+        return;
+    }
+    Q_EMIT keyPressed(event);
+    QLineEdit *editor = cellEditor();
+    if (!event->isAccepted() && !event->text().isEmpty() && event->text().front().isPrint()
+        && editor && m_fill.typed >= 0 && editor->selectionStart() == m_fill.typed
+        && editor->selectionEnd() == editor->text().size()) {
+        const QSignalBlocker quiet(editor);
+        takeBackFill();
+    }
 }
 
 bool ItemGrid::isUndoAvailableInCell() const

@@ -40,8 +40,6 @@ public:
     // Replaces the current cell's text with `word` of which the user typed the first `typed`
     // characters: the caret stays after them and the rest is selected, so typing on replaces it.
     void completeCurrentCell(const QString &word, int typed);
-    // Takes back the completion that the open editor still shows, before a key types over it.
-    void withdrawCompletion();
     // Whether the open cell editor has an edit left to undo.
     bool isUndoAvailableInCell() const;
     // Whether the cell editor is open with the caret after its text and nothing selected.
@@ -79,8 +77,7 @@ protected:
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    // Ctrl+Z in the editor right after a fill takes the fill back; every other key goes on to
-    // the receivers of keyPressed.
+    // A key in the cell editor, before the editor acts on it.
     void editorKeyPressed(QKeyEvent *event);
     // Takes back the last fill while the open editor still shows it; whether it did.
     bool takeBackFill();
