@@ -119,15 +119,12 @@ private Q_SLOTS:
         QTest::newRow("Tab takes the highlighted entry")
             << twoGroups + QStringLiteral("{Down}{Tab}1.00") << editing
             << twoRows + lines({"c,Fruit,1.00,,,"});
-        // A fill is a step of the editor's own undo; with nothing left to undo in the cell,
-        // Ctrl+Z undoes the window's steps.
         QTest::newRow("Ctrl+Z in the cell takes back a completion, and typing goes on after it")
             << "{Tab}{Tab}{Tab}vo{Ctrl+Z}x" << editing << lines({",,,vox,,"});
         QTest::newRow("Ctrl+Z takes back a taken entry, then the typing, then the window's steps")
             << twoGroups + QStringLiteral("{Down}{Enter}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}")
             << offered << twoRows + lines({",,,,,"});
-        // The name's completion list stayed open after Return in it had closed the dialog, and
-        // took the first Tab.
+        // The name's completion list outlived the dialog and took the first Tab.
         QTest::newRow("Tab after an Open whose typed name was taken with Return in its list")
             << "Milk{Return}{Alt+S}{Alt+O}{Tab}{Tab}{Tab}{Tab}z" << editing
             << lines({"Milk,,,Item,,", ",,,,,", "Milk,,,Item,,", ",,,,,", ",,,,z,"});
@@ -216,7 +213,6 @@ private Q_SLOTS:
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "unmarked"};
-        // The mark named the comma alone, then the invisible space, as the character itself.
         const QString space = QStringLiteral("Windows-1252 cannot hold a narrow no-break space "
                                              "[U+202F].");
         QTest::newRow("a price from a web page, its comma mended")

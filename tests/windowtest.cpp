@@ -235,10 +235,9 @@ QString WindowDriver::cellMark(int row, int column)
     QToolTip::hideText();
     if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
         return QStringLiteral("a tooltip that stays: ") + toolTip;
-    const QString spoken = QAccessible::queryAccessibleInterface(view)
-                               ->tableInterface()
-                               ->cellAt(row, column)
-                               ->text(QAccessible::Description);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
+    const QString spoken
+        = table->tableInterface()->cellAt(row, column)->text(QAccessible::Description);
     if (red && !toolTip.isEmpty() && spoken == toolTip)
         return QStringLiteral("marked: ") + toolTip;
     if (!red && toolTip.isEmpty() && spoken.isEmpty())
