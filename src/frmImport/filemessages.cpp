@@ -148,8 +148,8 @@ QString faultClause(const ItemCsv::Fault &fault)
     return {};
 }
 
-// The sentence that names one refused value: each of its faults in a sentence of its own way,
-// or, for a value with several, the list of them.
+// The sentence that names one refused value: a fault in a sentence made for its kind, several
+// faults as a list.
 QString refusedValue(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);

@@ -92,10 +92,11 @@ void ItemGrid::setCurrentCellText(const QString &text)
 void ItemGrid::completeCurrentCell(const QString &word, int typed)
 {
     setCurrentCellText(word);
-    if (QLineEdit *editor = cellEditor()) {
-        editor->setSelection(int(word.size()), typed - int(word.size()));
-        m_fill.typed = typed;
-    }
+    QLineEdit *editor = cellEditor();
+    if (!editor || m_fill.text != word)
+        return;
+    editor->setSelection(int(word.size()), typed - int(word.size()));
+    m_fill.typed = typed;
 }
 
 // The editor's own undo, but with the caret after the text as typing left it, where the
