@@ -396,9 +396,9 @@ private Q_SLOTS:
         QTest::newRow("a control character")
             << "pasted"
             << "Smith\u0007Sons"
-            << "contains the control character U+0007, which does not show in the grid and "
+            << "contains an invisible character [U+0007], which does not show in the grid and "
                "which the handheld may read wrongly."
-            << "the control character U+0007 does not show in the grid."
+            << "an invisible character [U+0007] does not show in the grid."
             << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
             << "unmarked";
     }

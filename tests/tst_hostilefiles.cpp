@@ -344,7 +344,7 @@ private Q_SLOTS:
 
         const QString nul(QChar(0));
         const QString nulLine = QStringLiteral(
-            "\nRow %1, column \u201C%2\u201D: the control character U+0000 does not show in the "
+            "\nRow %1, column \u201C%2\u201D: a null character [U+0000] does not show in the "
             "grid.");
         // Guards against the fault where the NUL bytes went into the handheld's file unnamed.
         QTest::newRow("binary: NUL bytes and runs of 0xFF")

@@ -131,6 +131,15 @@ private Q_SLOTS:
         QTest::newRow("Tab takes the highlighted entry")
             << twoGroups + QStringLiteral("{Down}{Tab}1.00") << editing
             << twoRows + lines({"c,Fruit,1.00,,,"});
+        QTest::newRow("Ctrl+Z in the cell takes back a completion, and typing goes on after it")
+            << "{Tab}{Tab}{Tab}vo{Ctrl+Z}x" << editing << lines({",,,vox,,"});
+        QTest::newRow("Ctrl+Z takes back a taken entry, then the typing, then the window's steps")
+            << twoGroups + QStringLiteral("{Down}{Enter}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}")
+            << offered << twoRows + lines({",,,,,"});
+        // The name's completion list outlived the dialog and took the first Tab.
+        QTest::newRow("Tab after an Open whose typed name was taken with Return in its list")
+            << "Milk{Return}{Alt+S}{Alt+O}{Tab}{Tab}{Tab}{Tab}z" << editing
+            << lines({"Milk,,,Item,,", ",,,,,", "Milk,,,Item,,", ",,,,,", ",,,,z,"});
         QTest::newRow("Escape hides the list and keeps the text")
             << twoGroups + QStringLiteral("{Escape}{Down}{Return}") << offered
             << twoRows + lines({"c,fr,,Item,,", ",,,,,"});
@@ -143,7 +152,8 @@ private Q_SLOTS:
         WindowDriver driver;
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("items.csv"));
-        driver.fileAnswers = {fileName, fileName};
+        driver.fileAnswers = {fileName};
+        driver.typedFileNames = {fileName};
         driver.keys(keys);
         QCOMPARE(driver.rowButtons(), buttons);
         driver.fileAnswers = {fileName};
@@ -216,6 +226,12 @@ private Q_SLOTS:
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "unmarked"};
+        const QString space = QStringLiteral("Windows-1252 cannot hold a narrow no-break space "
+                                             "[U+202F].");
+        QTest::newRow("a price from a web page, its comma mended")
+            << QStringList {"1,95{\u202F}{Ctrl+Alt+\u20AC}", "{Home}{Right}{Delete}"}
+            << QStringList {"marked: a comma would split the value into two fields; " + space,
+                   "marked: " + space};
     }
     void markFollowsTheTextBeingTyped()
     {

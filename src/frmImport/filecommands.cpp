@@ -257,10 +257,16 @@ void frmImport::dropEvent(QDropEvent *event)
     openFiles(fileNames);
 }
 
+// A popup still shown once a modal dialog has closed is the dialog's own, since nothing else
+// could open one while it ran: Return in the file name's completion list accepts the dialog
+// and leaves the list open, where it would swallow the next key meant for the grid.
 int frmImport::runDialog(QDialog &dialog)
 {
     const ReturnToCell returnToCell(this);
-    return m_runDialog(dialog);
+    const int result = m_runDialog(dialog);
+    while (QWidget *popup = QApplication::activePopupWidget())
+        popup->hide();
+    return result;
 }
 
 void frmImport::showMessage(MessageKind kind, const QString &text)

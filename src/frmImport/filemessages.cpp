@@ -12,6 +12,28 @@ QString codePoint(char32_t character)
     return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
 }
 
+// The characters a user cannot see that are met most, named in words; any other is "an
+// invisible character".
+struct InvisibleCharacter
+{
+    char32_t character;
+    const char *name;
+};
+constexpr std::array<InvisibleCharacter, 12> invisibleCharacters {{
+    {0x0000, QT_TRANSLATE_NOOP("FileMessages", "a null character")},
+    {0x00AD, QT_TRANSLATE_NOOP("FileMessages", "a soft hyphen")},
+    {0x2002, QT_TRANSLATE_NOOP("FileMessages", "an en space")},
+    {0x2003, QT_TRANSLATE_NOOP("FileMessages", "an em space")},
+    {0x2009, QT_TRANSLATE_NOOP("FileMessages", "a thin space")},
+    {0x200B, QT_TRANSLATE_NOOP("FileMessages", "a zero-width space")},
+    {0x200C, QT_TRANSLATE_NOOP("FileMessages", "a zero-width non-joiner")},
+    {0x200D, QT_TRANSLATE_NOOP("FileMessages", "a zero-width joiner")},
+    {0x200E, QT_TRANSLATE_NOOP("FileMessages", "a left-to-right mark")},
+    {0x202F, QT_TRANSLATE_NOOP("FileMessages", "a narrow no-break space")},
+    {0x2060, QT_TRANSLATE_NOOP("FileMessages", "a word joiner")},
+    {0xFEFF, QT_TRANSLATE_NOOP("FileMessages", "a zero-width no-break space")},
+}};
+
 // What Open and Save say of a name that is taken by something other than a regular file.
 struct FileKindSentences
 {
@@ -86,13 +108,59 @@ QString translated(const char *sentence)
     return QCoreApplication::translate("FileMessages", sentence);
 }
 
-// The sentence that names one refused value.
+// A refused character as a user can tell it: by its look ("the character “Ω” (U+03A9)"), or in
+// words where it shows nothing: spaces other than the ASCII space, format and control
+// characters ("a narrow no-break space [U+202F]").
+QString characterName(char32_t character)
+{
+    switch (QChar::category(character)) {
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+        break;
+    default:
+        return FileMessages::tr("the character \u201C%1\u201D (U+%2)")
+            .arg(QString::fromUcs4(&character, 1), codePoint(character));
+    }
+    const auto known = std::find_if(invisibleCharacters.begin(), invisibleCharacters.end(),
+        [character](const InvisibleCharacter &entry) { return entry.character == character; });
+    const QString name = known != invisibleCharacters.end()
+        ? translated(known->name)
+        : FileMessages::tr("an invisible character");
+    return FileMessages::tr("%1 [U+%2]").arg(name, codePoint(character));
+}
+
+// One fault, as a clause of the reason a value is refused.
+QString faultClause(const ItemCsv::Fault &fault)
+{
+    switch (fault.kind) {
+    case ItemCsv::ValueFault::Comma:
+        return FileMessages::tr("a comma would split the value into two fields");
+    case ItemCsv::ValueFault::LineBreak:
+        return FileMessages::tr("a line break would split the row in two");
+    case ItemCsv::ValueFault::ControlCharacter:
+        return FileMessages::tr("%1 does not show in the grid").arg(characterName(fault.character));
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        return FileMessages::tr("Windows-1252 cannot hold %1").arg(characterName(fault.character));
+    }
+    return {};
+}
+
+// The sentence that names one refused value: a fault in a sentence made for its kind, several
+// faults as a list.
 QString refusedValue(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);
     const QString column = heading(problem.column);
-    const char32_t character = problem.character;
-    switch (problem.fault) {
+    if (problem.faultCount > 1) {
+        return FileMessages::tr("Nothing was saved. The handheld would read the value in row "
+                                "%1, column \u201C%2\u201D wrongly: %3 Please change that value.")
+            .arg(row, column, FileMessages::valueFault(problem));
+    }
+    const char32_t character = problem.faults.first().character;
+    switch (problem.faults.first().kind) {
     case ItemCsv::ValueFault::Comma:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains a comma, which would split it into two fields, so the "
@@ -106,16 +174,15 @@ QString refusedValue(const ItemCsv::ValueProblem &problem)
             .arg(row, column);
     case ItemCsv::ValueFault::ControlCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                                "contains the control character U+%3, which does not show in "
-                                "the grid and which the handheld may read wrongly. Please change "
-                                "that value.")
-            .arg(row, column, codePoint(character));
+                                "contains %3, which does not show in the grid and which the "
+                                "handheld may read wrongly. Please change that value.")
+            .arg(row, column, characterName(character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                                "contains the character \u201C%3\u201D (U+%4), which the file's "
-                                "character set, Windows-1252, cannot hold, so the handheld would "
-                                "read the file wrongly. Please change that value.")
-            .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
+                                "contains %3, which the file's character set, Windows-1252, "
+                                "cannot hold, so the handheld would read the file wrongly. "
+                                "Please change that value.")
+            .arg(row, column, characterName(character));
     }
     return {};
 }
@@ -146,20 +213,14 @@ QString refusedValues(const ItemCsv::UnwritableValues &refused)
 
 QString FileMessages::valueFault(const ItemCsv::ValueProblem &problem)
 {
-    const char32_t character = problem.character;
-    switch (problem.fault) {
-    case ItemCsv::ValueFault::Comma:
-        return tr("a comma would split the value into two fields.");
-    case ItemCsv::ValueFault::LineBreak:
-        return tr("a line break would split the row in two.");
-    case ItemCsv::ValueFault::ControlCharacter:
-        return tr("the control character U+%1 does not show in the grid.")
-            .arg(codePoint(character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
-        return tr("Windows-1252 cannot hold the character \u201C%1\u201D (U+%2).")
-            .arg(QString::fromUcs4(&character, 1), codePoint(character));
+    QStringList clauses;
+    for (const ItemCsv::Fault &fault : problem.faults)
+        clauses.append(faultClause(fault));
+    if (problem.faultCount > problem.faults.size()) {
+        clauses.append(tr("and %n more", nullptr,
+            int(std::min<qsizetype>(problem.faultCount - problem.faults.size(), INT_MAX))));
     }
-    return {};
+    return tr("%1.").arg(clauses.join(QStringLiteral("; ")));
 }
 
 QString FileMessages::refusedCount(qsizetype count)

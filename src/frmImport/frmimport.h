@@ -127,6 +127,8 @@ private:
     // Marks the values that Save would refuse and keeps Save's tooltip counting them.
     void watchRefusedValues();
     void goToRefusedValue(bool forward);
+    void nameForScreenReaders();
+    void describeCellEditor();
     void showRefusedCount(qsizetype count);
     // Save's tooltip as designed.
     static QString saveToolTip();

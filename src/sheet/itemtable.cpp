@@ -463,6 +463,8 @@ QVariant ItemTable::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    if (role == Qt::AccessibleDescriptionRole && m_describe)
+        return m_describe(index);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const ItemRow &row = m_rows[std::size_t(index.row())];

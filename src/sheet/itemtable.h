@@ -112,6 +112,11 @@ public:
     CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
     void setCursorState(const CursorState &state);
 
+    // What a screen reader is told of a cell besides its text (its accessible description),
+    // which the window knows and the table does not; nothing by default.
+    using CellDescription = std::function<QString(const QModelIndex &cell)>;
+    void setCellDescription(CellDescription describe) { m_describe = std::move(describe); }
+
     // The current row's index, or -1 when there is none.
     int currentRow() const { return hasCurrentRow() ? m_cursor : -1; }
     bool hasCurrentRow() const;
@@ -150,4 +155,5 @@ private:
     Pending m_pending = Pending::None;
     bool m_journaling = false;
     std::vector<Splice> m_journal;
+    CellDescription m_describe;
 };
