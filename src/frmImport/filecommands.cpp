@@ -167,6 +167,7 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
     }
+    mentionEarlierSaves(saved.earlierBackups, fileName);
     const QString message = FileMessages::afterSave(saved, fileName);
     switch (saved.outcome) {
     case ItemCsv::SaveOutcome::Saved:
@@ -183,6 +184,11 @@ void frmImport::ExportCsv()
     case ItemCsv::SaveOutcome::NotAFile:
     case ItemCsv::SaveOutcome::Failed:
     case ItemCsv::SaveOutcome::Damaged:
+    case ItemCsv::SaveOutcome::Busy:
+    case ItemCsv::SaveOutcome::Replaced:
+    case ItemCsv::SaveOutcome::SavedToReplacedFile:
+    case ItemCsv::SaveOutcome::BackupFailed:
+    case ItemCsv::SaveOutcome::UnreadableName:
         showError(message);
         return;
     case ItemCsv::SaveOutcome::Cancelled:
@@ -213,6 +219,7 @@ void frmImport::openFiles(const QStringList &fileNames)
                 anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
                 *m_fileSystem);
         }
+        mentionEarlierSaves(read.earlierBackups, fileName);
         const QString message = FileMessages::afterOpen(read, fileName);
         switch (read.outcome) {
         case ItemCsv::OpenOutcome::Opened:
@@ -225,6 +232,8 @@ void frmImport::openFiles(const QStringList &fileNames)
         // The table is as it was before this file; the next one is opened.
         case ItemCsv::OpenOutcome::NotAFile:
         case ItemCsv::OpenOutcome::CannotOpen:
+        case ItemCsv::OpenOutcome::Busy:
+        case ItemCsv::OpenOutcome::UnreadableName:
             showError(message);
             break;
         // These drop the whole command, files read before too.
@@ -240,6 +249,13 @@ void frmImport::openFiles(const QStringList &fileNames)
     }
     if (anyOpened)
         cmdAdd_Click();
+}
+
+// Backups that saves of the file which never ended left behind, each told of once a run.
+void frmImport::mentionEarlierSaves(const QStringList &backups, const QString &fileName)
+{
+    for (const QString &backup : backups)
+        showError(FileMessages::earlierSave(fileName, backup));
 }
 
 void frmImport::dragEnterEvent(QDragEnterEvent *event)

@@ -156,6 +156,7 @@ private:
     QString askFileName(FileCommand command);
     void ExportCsv();
     void ImportCsv();
+    void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
     ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
