@@ -117,13 +117,13 @@ QString frmImport::askFileName(FileCommand command)
     return m_lastFileName;
 }
 
-// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
-// dialog is made only when the work goes on past its first step, so that a short command
-// does not pay for it.
+// A long command shows how far it got and, where it can stop, can be cancelled; a short one
+// shows nothing. The dialog is made only when the work goes on past its first step, so that a
+// short command does not pay for it.
 ItemCsv::Progress frmImport::progressFor(
-    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
+    std::unique_ptr<QProgressDialog> &dialog, const QString &label, Cancelling cancelling)
 {
-    return [this, &dialog, label](qint64 done, qint64 total) {
+    return [this, &dialog, label, cancelling](qint64 done, qint64 total) {
         if (!dialog) {
             if (done >= total)
                 return true;
@@ -132,9 +132,12 @@ ItemCsv::Progress frmImport::progressFor(
             dialog->setLabelText(label);
             // Keys typed ahead while the dialog comes up are meant for the grid: none of them
             // may press Cancel, so it takes no focus and is no default button.
-            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
-            cancel->setFocusPolicy(Qt::NoFocus);
-            cancel->setAutoDefault(false);
+            QPushButton *cancel = nullptr;
+            if (cancelling == Cancelling::Possible) {
+                cancel = new QPushButton(tr("Cancel"), dialog.get());
+                cancel->setFocusPolicy(Qt::NoFocus);
+                cancel->setAutoDefault(false);
+            }
             dialog->setCancelButton(cancel);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setAutoReset(false);

@@ -157,7 +157,9 @@ private:
     void ExportCsv();
     void ImportCsv();
     void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
-    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
+    enum class Cancelling { Possible, Impossible };
+    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
+        Cancelling cancelling = Cancelling::Possible);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
     void showError(const QString &text);
