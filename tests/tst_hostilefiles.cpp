@@ -403,6 +403,10 @@ void arrangeSave(const QString &setup, const QString &folder, SaveSetup &arrange
     for (const QString &step : setup.split(u';', Qt::SkipEmptyParts)) {
         const QString word = step.trimmed().section(u' ', 0, 0);
         const QString value = step.trimmed().section(u' ', 1);
+        if ((word == u"protected" || word == u"backup") && ::geteuid() != 0) {
+            arranged.skip = "files of other users need root";
+            return;
+        }
         if (word == u"folder") {
             arranged.folderMode = mode_t(value.toUInt(nullptr, 8));
         } else if (word == u"mode") {
@@ -898,7 +902,7 @@ private Q_SLOTS:
             };
             saved = describeSave(ItemCsv::saveTable(table, arranged.savedName, {}, fileSystem));
         } else {
-            if (saver != u"root" && ::geteuid() != 0)
+            if (saver == u"nobody" && ::geteuid() != 0)
                 QSKIP("saving as another user needs root");
             saved = saveInHelper(
                 m_helper, arranged.savedName, newLines, saver, arranged.sizeLimit, cache);
@@ -1065,6 +1069,8 @@ private Q_SLOTS:
         const int lockHolder = setup == u"locked" ? holdLock(path("items.csv")) : -1;
         const auto unlock = qScopeGuard([lockHolder] { ::close(lockHolder); });
         if (setup == u"backup") {
+            if (::geteuid() != 0)
+                QSKIP("a backup of another user needs root");
             leaveBackup(path(".pantrovo-backup-abcdefgh"), path("items.csv"), 0);
             leaveBackup(path(".pantrovo-backup-theirs00"), path("items.csv"), 65534);
         }
