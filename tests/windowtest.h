@@ -93,9 +93,10 @@ public:
     void useRealDialogs();
 
     // When set, each progress dialog shows at once instead of after half a second, and as soon
-    // as it is up the user types a few keys into it and then clicks its Cancel button.
+    // as it is up the user types a few keys into it and then clicks its Cancel button, if any.
     bool cancelProgress = false;
-    // The progress dialogs shown, as "label: keys ignored|cancelled, then Cancel clicked".
+    // The progress dialogs shown, as "label: keys ignored|cancelled, then Cancel clicked|no
+    // Cancel".
     QStringList progressDialogs;
 
 private:

@@ -2,6 +2,8 @@
 
 #include "itemgrid.h"
 
+#include <QProgressDialog>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QUndoStack>
 
@@ -94,6 +96,12 @@ void frmImport::moveThroughHistory(HistoryMove move)
 {
     DataGrid1->closeCellEditor();
     pushStep();
+    // A long step shows how far it got, as a long Open does, but cannot be stopped half-way.
+    std::unique_ptr<QProgressDialog> progress;
+    rsItems.setHistoryProgress(
+        progressFor(progress, move == HistoryMove::Undo ? tr("Undoing\u2026") : tr("Redoing\u2026"),
+            Cancelling::Impossible));
+    const auto noProgress = qScopeGuard([this] { rsItems.setHistoryProgress({}); });
     try {
         if (move == HistoryMove::Undo)
             m_undoStack->undo();

@@ -117,13 +117,13 @@ QString frmImport::askFileName(FileCommand command)
     return m_lastFileName;
 }
 
-// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
-// dialog is made only when the work goes on past its first step, so that a short command
-// does not pay for it.
+// A long command shows how far it got and, where it can stop, can be cancelled; a short one
+// shows nothing. The dialog is made only when the work goes on past its first step, so that a
+// short command does not pay for it.
 ItemCsv::Progress frmImport::progressFor(
-    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
+    std::unique_ptr<QProgressDialog> &dialog, const QString &label, Cancelling cancelling)
 {
-    return [this, &dialog, label](qint64 done, qint64 total) {
+    return [this, &dialog, label, cancelling](qint64 done, qint64 total) {
         if (!dialog) {
             if (done >= total)
                 return true;
@@ -132,9 +132,12 @@ ItemCsv::Progress frmImport::progressFor(
             dialog->setLabelText(label);
             // Keys typed ahead while the dialog comes up are meant for the grid: none of them
             // may press Cancel, so it takes no focus and is no default button.
-            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
-            cancel->setFocusPolicy(Qt::NoFocus);
-            cancel->setAutoDefault(false);
+            QPushButton *cancel = nullptr;
+            if (cancelling == Cancelling::Possible) {
+                cancel = new QPushButton(tr("Cancel"), dialog.get());
+                cancel->setFocusPolicy(Qt::NoFocus);
+                cancel->setAutoDefault(false);
+            }
             dialog->setCancelButton(cancel);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setAutoReset(false);
@@ -167,6 +170,7 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
     }
+    mentionEarlierSaves(saved.earlierBackups, fileName);
     const QString message = FileMessages::afterSave(saved, fileName);
     switch (saved.outcome) {
     case ItemCsv::SaveOutcome::Saved:
@@ -183,6 +187,11 @@ void frmImport::ExportCsv()
     case ItemCsv::SaveOutcome::NotAFile:
     case ItemCsv::SaveOutcome::Failed:
     case ItemCsv::SaveOutcome::Damaged:
+    case ItemCsv::SaveOutcome::Busy:
+    case ItemCsv::SaveOutcome::Replaced:
+    case ItemCsv::SaveOutcome::SavedToReplacedFile:
+    case ItemCsv::SaveOutcome::BackupFailed:
+    case ItemCsv::SaveOutcome::UnreadableName:
         showError(message);
         return;
     case ItemCsv::SaveOutcome::Cancelled:
@@ -213,6 +222,7 @@ void frmImport::openFiles(const QStringList &fileNames)
                 anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
                 *m_fileSystem);
         }
+        mentionEarlierSaves(read.earlierBackups, fileName);
         const QString message = FileMessages::afterOpen(read, fileName);
         switch (read.outcome) {
         case ItemCsv::OpenOutcome::Opened:
@@ -225,6 +235,8 @@ void frmImport::openFiles(const QStringList &fileNames)
         // The table is as it was before this file; the next one is opened.
         case ItemCsv::OpenOutcome::NotAFile:
         case ItemCsv::OpenOutcome::CannotOpen:
+        case ItemCsv::OpenOutcome::Busy:
+        case ItemCsv::OpenOutcome::UnreadableName:
             showError(message);
             break;
         // These drop the whole command, files read before too.
@@ -240,6 +252,13 @@ void frmImport::openFiles(const QStringList &fileNames)
     }
     if (anyOpened)
         cmdAdd_Click();
+}
+
+// Backups that saves of the file which never ended left behind, each told of once a run.
+void frmImport::mentionEarlierSaves(const QStringList &backups, const QString &fileName)
+{
+    for (const QString &backup : backups)
+        showError(FileMessages::earlierSave(fileName, backup));
 }
 
 void frmImport::dragEnterEvent(QDragEnterEvent *event)

@@ -1,5 +1,7 @@
 #include "filemessages.h"
 
+#include "systemnames.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -236,24 +238,43 @@ QString FileMessages::refusedCount(qsizetype count)
 QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString &fileName)
 {
     using ItemCsv::SaveOutcome;
+    const QString name = ItemCsv::shownName(fileName);
     switch (result.outcome) {
     case SaveOutcome::Saved:
         return tr("Exported successfully");
     case SaveOutcome::SavedUnconfirmed:
         return tr("\u201C%1\u201D was saved, but the system could not confirm that the change is "
                   "on the disk: %2")
-            .arg(fileName, result.error);
+            .arg(name, result.error);
     case SaveOutcome::Refused:
         return refusedValues(result.refused);
     case SaveOutcome::NotAFile:
-        return translated(sentencesFor(result.kind).onSave).arg(fileName);
+        return translated(sentencesFor(result.kind).onSave).arg(name);
     case SaveOutcome::Failed:
-        return tr("Could not save \u201C%1\u201D: %2").arg(fileName, result.error);
+        return tr("Could not save \u201C%1\u201D: %2").arg(name, result.error);
     case SaveOutcome::Damaged:
         return tr("Could not save \u201C%1\u201D: %2. Putting its old contents back failed too, "
                   "so the file may be damaged; its old contents are in \u201C%3\u201D. Your rows "
                   "are still here.")
-            .arg(fileName, result.error, result.backup);
+            .arg(name, result.error, ItemCsv::shownName(result.backup));
+    case SaveOutcome::Busy:
+        return tr("\u201C%1\u201D is being saved by another program. Nothing was written; your "
+                  "rows are still here.")
+            .arg(name);
+    case SaveOutcome::Replaced:
+        return tr("\u201C%1\u201D was replaced by another program while it was being saved. "
+                  "Nothing was written; your rows are still here.")
+            .arg(name);
+    case SaveOutcome::SavedToReplacedFile:
+        return tr("\u201C%1\u201D was replaced by another program while it was being saved. Your "
+                  "rows went into the file it replaced; save again to write them under this name.")
+            .arg(name);
+    case SaveOutcome::BackupFailed:
+        return tr("Could not keep a copy of the old contents in \u201C%1\u201D: %2. Nothing was "
+                  "written; your rows are still here.")
+            .arg(ItemCsv::shownName(result.place), result.error);
+    case SaveOutcome::UnreadableName:
+        return unreadableName(name);
     case SaveOutcome::Cancelled:
         break;
     }
@@ -263,6 +284,7 @@ QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString
 QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString &fileName)
 {
     using ItemCsv::OpenOutcome;
+    const QString name = ItemCsv::shownName(fileName);
     switch (result.outcome) {
     case OpenOutcome::Opened:
     case OpenOutcome::Cancelled:
@@ -270,21 +292,39 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
     case OpenOutcome::ReadStopped:
         return tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before that "
                   "were added.")
-            .arg(fileName)
+            .arg(name)
             .arg(result.lines)
             .arg(result.error);
     case OpenOutcome::NotAFile:
-        return translated(sentencesFor(result.kind).onOpen).arg(fileName);
+        return translated(sentencesFor(result.kind).onOpen).arg(name);
     case OpenOutcome::CannotOpen:
-        return tr("Could not open \u201C%1\u201D: %2").arg(fileName, result.error);
+        return tr("Could not open \u201C%1\u201D: %2").arg(name, result.error);
     case OpenOutcome::OutOfMemory:
         return tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. No row "
                   "was added.")
-            .arg(fileName);
+            .arg(name);
     case OpenOutcome::LineTooLong:
         return tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was added.")
-            .arg(fileName)
+            .arg(name)
             .arg(result.tooLongLine);
+    case OpenOutcome::Busy:
+        return tr("\u201C%1\u201D is being saved by another program. No row was added; try again.")
+            .arg(name);
+    case OpenOutcome::UnreadableName:
+        return unreadableName(name);
     }
     return {};
+}
+
+QString FileMessages::earlierSave(const QString &fileName, const QString &backup)
+{
+    return tr("An earlier save of \u201C%1\u201D was interrupted. The file's contents from before "
+              "that save are in \u201C%2\u201D.")
+        .arg(ItemCsv::shownName(fileName), ItemCsv::shownName(backup));
+}
+
+QString FileMessages::unreadableName(const QString &shownName)
+{
+    return tr("The name of \u201C%1\u201D cannot be read as text; rename the file and try again.")
+        .arg(shownName);
 }

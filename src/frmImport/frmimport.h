@@ -158,7 +158,10 @@ private:
     QString askFileName(FileCommand command);
     void ExportCsv();
     void ImportCsv();
-    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
+    void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
+    enum class Cancelling { Possible, Impossible };
+    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
+        Cancelling cancelling = Cancelling::Possible);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
     void showError(const QString &text);

@@ -109,6 +109,10 @@ public:
     // of memory throws std::bad_alloc before any row moves.
     void undo(std::vector<Splice> &splices);
     void redo(std::vector<Splice> &splices);
+    // Told how far an undo or redo of more than RowsPerReport rows got. Its answer is not
+    // heeded: a step is never left half done.
+    void setHistoryProgress(Progress progress) { m_historyProgress = std::move(progress); }
+    static constexpr int RowsPerReport = 65536;
     CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
     void setCursorState(const CursorState &state);
 
@@ -142,8 +146,8 @@ private:
     // Undoes splices from the journal, or does them again, last first when `backwards`.
     void swapAll(std::vector<Splice> &splices, bool backwards);
     // Undoes one splice, or does it again, in the room that swapAll made for it: the table has
-    // room for the rows it puts in and `taken`, empty, for those it takes out.
-    void swap(Splice &splice, std::vector<ItemRow> &taken);
+    // room for the rows it puts in and `taken` a place for each row it takes out.
+    void swap(Splice &splice, std::vector<ItemRow> &taken, const std::function<void(int)> &moved);
     void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
 
@@ -156,4 +160,5 @@ private:
     bool m_journaling = false;
     std::vector<Splice> m_journal;
     CellDescription m_describe;
+    Progress m_historyProgress;
 };
