@@ -250,8 +250,8 @@ QString describe(const ItemCsv::ValueProblem &problem)
     return QStringLiteral("%1 %2 %3 %4")
         .arg(problem.row)
         .arg(position(problem.column))
-        .arg(int(problem.fault))
-        .arg(uint(problem.character));
+        .arg(int(problem.faults.first().kind))
+        .arg(uint(problem.faults.first().character));
 }
 
 // The file as a save of the table writes it.

@@ -29,6 +29,9 @@ declare -A groups=(
     [package]="dpkg-dev file"
     # make validate
     [validate]="desktop-file-utils appstream"
+    # Checking by hand what a screen reader hears: the accessibility bus, its D-Bus session and
+    # pyatspi for scripts/screen-reader-view.py. No target installs it.
+    [screenreader]="at-spi2-core python3-pyatspi dbus-daemon"
     # make package-test: a fresh root, and a virtual display outside it for the screenshot.
     [package-test]="debootstrap xvfb x11-utils imagemagick"
 )

@@ -1,6 +1,7 @@
 #include "appearance.h"
 #include "csvcommands.h"
 #include "frmimport.h"
+#include "systemnames.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,10 +25,15 @@ int main(int argc, char *argv[])
         QStringLiteral("[FILE...]"));
 
     // --help and --version are answered before the application object is made, since that
-    // needs a display; the rest is read after it has taken out Qt's own options.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    // needs a display; the rest is read after it has taken out Qt's own options. File names are
+    // taken as the bytes given, also those that are not valid UTF-8.
+    const auto argumentsOf = [](int count, char **values) {
+        QStringList arguments;
+        for (int i = 0; i < count; ++i)
+            arguments.append(ItemCsv::nameFromSystem(values[i]));
+        return arguments;
+    };
+    const QStringList arguments = argumentsOf(argc, argv);
     parser.parse(arguments);
     if (parser.isSet(help)) {
         // Without the application object the parser cannot know the program's name.
@@ -44,7 +50,7 @@ int main(int argc, char *argv[])
     ItemCsv::prepareProcess();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(programIcon());
-    parser.process(app);
+    parser.process(argumentsOf(argc, argv));
 
     frmImport window;
     window.show();

@@ -3,10 +3,14 @@
 #include <QFile>
 
 #include <acl/libacl.h>
+#include <linux/fs.h>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
-QString describeSave(const ItemCsv::SaveResult &result)
+namespace {
+
+QString describeOutcome(const ItemCsv::SaveResult &result)
 {
     using ItemCsv::SaveOutcome;
     switch (result.outcome) {
@@ -24,8 +28,28 @@ QString describeSave(const ItemCsv::SaveResult &result)
         return QStringLiteral("Damaged: ") + result.error;
     case SaveOutcome::Cancelled:
         return QStringLiteral("Cancelled");
+    case SaveOutcome::Busy:
+        return QStringLiteral("Busy");
+    case SaveOutcome::Replaced:
+        return QStringLiteral("Replaced");
+    case SaveOutcome::SavedToReplacedFile:
+        return QStringLiteral("Saved to the replaced file");
+    case SaveOutcome::BackupFailed:
+        return QStringLiteral("No backup in %1: %2").arg(result.place, result.error);
+    case SaveOutcome::UnreadableName:
+        return QStringLiteral("Unreadable name");
     }
     return {};
+}
+
+} // namespace
+
+QString describeSave(const ItemCsv::SaveResult &result)
+{
+    QStringList description {describeOutcome(result)};
+    for (const QString &backup : result.earlierBackups)
+        description.append(QStringLiteral("earlier save in ") + backup);
+    return description.join(QStringLiteral("; "));
 }
 
 QString describeFile(const QString &fileName)
@@ -46,12 +70,17 @@ QString describeFile(const QString &fileName)
         }
         ::acl_free(list);
     }
-    return QStringLiteral("bytes: %1, length %2, mode %3, owner %4:%5, %6 link(s), ACL %7")
+    int flags = 0;
+    if (file.isOpen())
+        ::ioctl(file.handle(), FS_IOC_GETFLAGS, &flags);
+    return QStringLiteral(
+        "bytes: %1, length %2, mode %3, owner %4:%5, %6 link(s), ACL %7, flags %8")
         .arg(QString::fromLatin1(bytes))
         .arg(qint64(status.st_size))
         .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'))
         .arg(status.st_uid)
         .arg(status.st_gid)
         .arg(status.st_nlink)
-        .arg(acl);
+        .arg(acl)
+        .arg(flags & (FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_NOCOW_FL), 0, 16);
 }

@@ -536,7 +536,7 @@ private Q_SLOTS:
         QTest::newRow("CR") << "two\rlines"
                             << "row 1, column 4: line break";
         QTest::newRow("CJK") << "牛奶"
-                             << "row 1, column 4: character U+725B";
+                             << "row 1, column 4: character U+725B, character U+5976";
         QTest::newRow("emoji") << "Milk 🥛"
                                << "row 1, column 4: character U+1F95B";
         QTest::newRow("Windows-1252 letters are fine") << "Crème brûlée € Œ ™ \"x\"" << QString();
@@ -564,6 +564,17 @@ private Q_SLOTS:
             << "~bcdefghijklmno " << QString();
         QTest::newRow("Tab is fine") << "a\tb" << QString();
         QTest::newRow("no-break space after the controls is fine") << "a\u00A0b" << QString();
+        // Every distinct fault is named, so that mending one does not bring up the next.
+        QTest::newRow("a price from a web page: a comma and a narrow no-break space")
+            << "1,95\u202F€"
+            << "row 1, column 4: comma, character U+202F";
+        QTest::newRow("in one byte a character: two commas and a control character")
+            << "a,b\u0001,c"
+            << "row 1, column 4: comma, control character U+0001";
+        QTest::newRow("five faults named, then how many more")
+            << "\u0100,\u0101\u0100\u0102\u0103\u0104\u0105"
+            << "row 1, column 4: character U+0100, comma, character U+0101, character U+0102, "
+               "character U+0103, 2 more";
     }
     void unwritableValues()
     {
@@ -579,8 +590,8 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(result.problem());
-        const auto fault = [](const ItemCsv::ValueProblem &found) {
-            switch (found.fault) {
+        const auto fault = [](const ItemCsv::Fault &found) {
+            switch (found.kind) {
             case ItemCsv::ValueFault::Comma:
                 return QStringLiteral("comma");
             case ItemCsv::ValueFault::LineBreak:
@@ -594,10 +605,16 @@ private Q_SLOTS:
             return QStringLiteral("character U+")
                 + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
         };
+        const ItemCsv::ValueProblem first = *result.problem();
+        QStringList faults;
+        for (const ItemCsv::Fault &found : first.faults)
+            faults.append(fault(found));
+        if (const qsizetype more = first.faultCount - faults.size(); more > 0)
+            faults.append(QStringLiteral("%1 more").arg(more));
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
-                     .arg(result.problem()->row)
-                     .arg(position(result.problem()->column))
-                     .arg(fault(*result.problem())),
+                     .arg(first.row)
+                     .arg(position(first.column))
+                     .arg(faults.join(QStringLiteral(", "))),
             problem);
         QCOMPARE(buffer.data(), QByteArray());
         QCOMPARE(table.currentRow(), 1);

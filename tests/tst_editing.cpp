@@ -231,6 +231,24 @@ private Q_SLOTS:
         }
         QCOMPARE(states, QStringList({start, done, start, done}));
     }
+
+    // Undo and redo of more than 65,536 rows show the progress window, without Cancel: a step
+    // stopped half-way would leave half a change.
+    void longUndoAndRedoShowProgress()
+    {
+        WindowDriver driver;
+        QGuiApplication::clipboard()->setText(QStringLiteral("a\tb\n").repeated(70'000));
+        driver.keys(u"{Ctrl+V}");
+        const QStringList pasted = driver.rows();
+        driver.cancelProgress = true;
+        driver.keys(u"{Ctrl+Z}");
+        QCOMPARE(driver.rows(), QStringList {blankRow});
+        driver.keys(u"{Ctrl+Y}");
+        QCOMPARE(driver.rows(), pasted);
+        QCOMPARE(driver.progressDialogs,
+            QStringList({"Undoing\u2026: keys ignored, then no Cancel",
+                "Redoing\u2026: keys ignored, then no Cancel"}));
+    }
 };
 
 QTEST_MAIN(tst_Editing)

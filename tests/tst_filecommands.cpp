@@ -162,6 +162,8 @@ private Q_SLOTS:
                                    << "Saving \u201C%1\u201D\u2026";
         QTest::newRow("Paste") << "{Ctrl+V}"
                                << "Pasting\u2026";
+        QTest::newRow("Open of two files, the second cancelled") << "openFiles"
+                                                                 << "Opening \u201C%1\u201D\u2026";
     }
     void cancelWhileWorkingChangesNothing()
     {
@@ -184,13 +186,17 @@ private Q_SLOTS:
         const bool pending = driver.table().isPending();
         const QString buttons = driver.rowButtons();
         const int current = driver.table().currentRow();
-        const QString target = command == u"cmdOpen" ? path("many.csv") : path("old.csv");
+        const QString target = command == u"cmdSave" ? path("old.csv") : path("many.csv");
 
         driver.cancelProgress = true;
         driver.fileAnswers = {target};
         if (paste) {
             QGuiApplication::clipboard()->setText(QString::fromLatin1(many).replace(u',', u'\t'));
             driver.keys(command);
+        } else if (command == u"openFiles") {
+            // As named on the command line. The small first file shows no progress; Cancel on
+            // the second takes back the first one's rows too.
+            driver.window().openFiles({path("old.csv"), target});
         } else {
             driver.click(command.toLatin1().constData());
         }
@@ -444,9 +450,9 @@ private Q_SLOTS:
         QTest::newRow("a control character")
             << "pasted"
             << "Smith\u0007Sons"
-            << "contains the control character U+0007, which does not show in the grid and "
+            << "contains an invisible character [U+0007], which does not show in the grid and "
                "which the handheld may read wrongly."
-            << "the control character U+0007 does not show in the grid."
+            << "an invisible character [U+0007] does not show in the grid."
             << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
             << "unmarked";
     }

@@ -1,4 +1,5 @@
 #include "savedfiles.h"
+#include "systemnames.h"
 #include "windowtest.h"
 
 #include <QDir>
@@ -11,12 +12,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <linux/fs.h>
 #include <sched.h>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -37,6 +41,8 @@ const QByteArray teaLine = "Tea,,,Item,,\r\n";
 const QByteArray blankLine = ",,,,,\r\n";
 // A file's old lines, longer than one new line: writing in place must also cut the file.
 const QByteArray oldLines = "Old line that is longer than the new one\r\n";
+// What another program puts at the name of a file while it is being saved.
+const QByteArray anotherLines = "Another program's line\r\n";
 
 // All the bytes of a string literal, NUL bytes included, without the terminating one.
 template<std::size_t Size> QByteArray bytes(const char (&literal)[Size])
@@ -95,7 +101,8 @@ QStringList leftovers(const QStringList &folders)
 {
     QStringList found;
     for (const QString &folder : folders) {
-        QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        QDirIterator files(
+            folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString name = files.next().section(u'/', -1);
             if (name != u"items.csv" && name != u"other.csv")
@@ -118,13 +125,50 @@ void fillDisk(const QString &fileName, qint64 freeBytes)
         qFatal("cannot shrink the filler file");
 }
 
+// Takes a write lock on the file, as another program that saves it does, for as long as the
+// descriptor it gives stays open.
+int holdLock(const QString &fileName)
+{
+    const int descriptor = ::open(QFile::encodeName(fileName).constData(), O_RDWR | O_CLOEXEC);
+    struct flock whole
+    {
+    };
+    whole.l_type = F_WRLCK;
+    if (descriptor < 0 || ::fcntl(descriptor, F_OFD_SETLK, &whole) != 0)
+        qFatal("cannot lock the test file");
+    return descriptor;
+}
+
+// What a save written into `of` that never ended leaves beside it: `of`'s old bytes in a
+// backup that names `of` (device, inode, path), owned by `owner`.
+void leaveBackup(const QString &backup, const QString &of, uid_t owner)
+{
+    write(backup, contents(of));
+    struct stat status
+    {
+    };
+    const QByteArray name = QFile::encodeName(backup);
+    QByteArray belongsTo;
+    if (::stat(QFile::encodeName(of).constData(), &status) == 0) {
+        belongsTo = QByteArray::number(quint64(status.st_dev)) + ' '
+            + QByteArray::number(quint64(status.st_ino)) + ' ' + QFile::encodeName(of);
+    }
+    if (belongsTo.isEmpty()
+        || ::setxattr(name.constData(), "user.pantrovo.backup-of", belongsTo.constData(),
+               size_t(belongsTo.size()), 0)
+            != 0
+        || ::chmod(name.constData(), 0600) != 0 || ::chown(name.constData(), owner, owner) != 0)
+        qFatal("cannot leave a backup");
+}
+
 // The real file system, but for the calls that a test makes fail, and with a record of every
 // call in order: "open", "openUnnamed 0600", "changeMode 0640".
 class ScriptedFileSystem : public ItemCsv::FileSystem
 {
 public:
     // "write 2 ENOSPC 10; sync 1 EIO": the second write puts its first 10 bytes and fails
-    // with ENOSPC, the first sync fails with EIO. "fstat 1 FIFO" says a FIFO is there.
+    // with ENOSPC, the first sync fails with EIO. "fstat 1 FIFO" (or CHR) says a FIFO (or a
+    // character device) is there; "sync 2 ANOTHER" lets anotherProgram act before that call.
     explicit ScriptedFileSystem(const QString &script)
     {
         for (const QString &failure : script.split(u';', Qt::SkipEmptyParts)) {
@@ -135,35 +179,40 @@ public:
 
     QStringList calls;
 
-    int stat(const char *path, struct stat *status) override
-    {
-        return pass(fails("stat"), [&] { return FileSystem::stat(path, status); });
-    }
     int fstat(int descriptor, struct stat *status) override
     {
         const Failure *failure = this->failure("fstat");
-        if (failure && failure->error == u"FIFO") {
+        if (failure && (failure->error == u"FIFO" || failure->error == u"CHR")) {
             const int result = FileSystem::fstat(descriptor, status);
-            status->st_mode = (status->st_mode & ~S_IFMT) | S_IFIFO;
+            status->st_mode
+                = (status->st_mode & ~S_IFMT) | (failure->error == u"CHR" ? S_IFCHR : S_IFIFO);
             return result;
         }
         return pass(fail(failure), [&] { return FileSystem::fstat(descriptor, status); });
     }
-    int open(const char *path, int flags, mode_t mode) override
+    int openAt(int folder, const char *name, int flags, mode_t mode) override
     {
         const QString detail = (flags & O_CREAT) != 0 ? octal(mode)
-            : (flags & O_NONBLOCK) != 0               ? QStringLiteral("nonblocking")
+            : (flags & O_PATH) != 0                   ? QStringLiteral("path")
                                                       : QString();
-        return pass(fails("open", detail), [&] { return FileSystem::open(path, flags, mode); });
+        return pass(
+            fails("openAt", detail), [&] { return FileSystem::openAt(folder, name, flags, mode); });
     }
-    int openUnnamed(const char *folder, mode_t mode) override
+    int reopen(int descriptor, int flags) override
+    {
+        return pass(
+            fails("reopen", (flags & O_NONBLOCK) != 0 ? QStringLiteral("nonblocking") : QString()),
+            [&] { return FileSystem::reopen(descriptor, flags); });
+    }
+    int openUnnamed(int folder, mode_t mode) override
     {
         return pass(fails("openUnnamed", octal(mode)),
             [&] { return FileSystem::openUnnamed(folder, mode); });
     }
-    int giveName(int descriptor, const char *path) override
+    int giveName(int descriptor, int folder, const char *name) override
     {
-        return pass(fails("giveName"), [&] { return FileSystem::giveName(descriptor, path); });
+        return pass(
+            fails("giveName"), [&] { return FileSystem::giveName(descriptor, folder, name); });
     }
     ssize_t read(int descriptor, void *buffer, size_t size) override
     {
@@ -196,6 +245,10 @@ public:
     {
         return pass(fails("close"), [&] { return FileSystem::close(descriptor); });
     }
+    int lock(int descriptor, short type) override
+    {
+        return pass(fails("lock"), [&] { return FileSystem::lock(descriptor, type); });
+    }
     int changeOwner(int descriptor, uid_t owner, gid_t group) override
     {
         return pass(fails("changeOwner"),
@@ -205,6 +258,10 @@ public:
     {
         return pass(fails("changeMode", octal(mode)),
             [&] { return FileSystem::changeMode(descriptor, mode); });
+    }
+    int setFlags(int descriptor, int flags) override
+    {
+        return pass(fails("setFlags"), [&] { return FileSystem::setFlags(descriptor, flags); });
     }
     int copyAccessControl(int from, int to) override
     {
@@ -216,14 +273,18 @@ public:
         return pass(fails("copyExtendedAttributes"),
             [&] { return FileSystem::copyExtendedAttributes(from, to); });
     }
-    int rename(const char *from, const char *to) override
+    int renameAt(int folder, const char *from, const char *to, unsigned flags) override
     {
-        return pass(fails("rename"), [&] { return FileSystem::rename(from, to); });
+        return pass(
+            fails("renameAt"), [&] { return FileSystem::renameAt(folder, from, to, flags); });
     }
-    int unlink(const char *path) override
+    int unlinkAt(int folder, const char *name) override
     {
-        return pass(fails("unlink"), [&] { return FileSystem::unlink(path); });
+        return pass(fails("unlinkAt"), [&] { return FileSystem::unlinkAt(folder, name); });
     }
+
+    // What another program does at a call scripted "ANOTHER", just before the call.
+    std::function<void()> anotherProgram;
 
 private:
     struct Failure
@@ -249,8 +310,11 @@ private:
                                       : QString::fromLatin1(call) + u' ' + detail);
         const int occurrence = ++m_counts[QLatin1StringView(call)];
         for (const Failure &failure : m_failures) {
-            if (failure.call == QLatin1StringView(call) && failure.occurrence == occurrence)
+            if (failure.call != QLatin1StringView(call) || failure.occurrence != occurrence)
+                continue;
+            if (failure.error != u"ANOTHER")
                 return &failure;
+            anotherProgram();
         }
         return nullptr;
     }
@@ -261,7 +325,7 @@ private:
             return 0;
         static const QHash<QString, int> errors {{"EACCES", EACCES}, {"EPERM", EPERM},
             {"ENOSPC", ENOSPC}, {"EIO", EIO}, {"EXDEV", EXDEV}, {"EAGAIN", EAGAIN},
-            {"EOPNOTSUPP", EOPNOTSUPP}};
+            {"EOPNOTSUPP", EOPNOTSUPP}, {"EINVAL", EINVAL}};
         errno = errors.value(failure->error, EIO);
         return -1;
     }
@@ -272,8 +336,9 @@ private:
 };
 
 // Runs the real save in a helper process of its own, as the user `saver` ("root", or "nobody":
-// uid 65534 in the group users) and with files limited to `sizeLimit` bytes (0: no limit).
-// Gives how the save ended, or how the process did.
+// uid 65534 in the group users) and with files limited to `sizeLimit` bytes (0: no limit); a
+// saver "terminated" saves slowly and is sent SIGTERM while it writes into the file. Gives how
+// the save ended, or how the process did.
 QString saveInHelper(const QString &helper, const QString &fileName, const QByteArray &rows,
     const QString &saver, rlim_t sizeLimit, const QString &cache)
 {
@@ -292,14 +357,108 @@ QString saveInHelper(const QString &helper, const QString &fileName, const QByte
             && (::setgroups(1, &users) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
     });
-    process.start(helper, {fileName});
+    const bool terminated = saver.contains(u"terminated");
+    process.start(helper,
+        terminated ? QStringList {QStringLiteral("--slowly"), fileName} : QStringList {fileName});
     process.write(rows);
     process.closeWriteChannel();
+    // Once the file's old bytes are being kept aside, the save is writing into it.
+    const QDir folder = QFileInfo(fileName).dir();
+    if (terminated && QTest::qWaitFor([&] {
+            return !folder.entryList({".pantrovo-backup-*"}, QDir::Files | QDir::Hidden).isEmpty();
+        }))
+        process.terminate();
     if (!process.waitForFinished(60'000))
         return QStringLiteral("still running");
     if (process.exitStatus() == QProcess::CrashExit)
-        return QStringLiteral("killed by a signal");
+        return QStringLiteral("killed by signal %1").arg(process.exitCode());
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+// What a row of saveKeepsTheFileWhatItWas sets up in the folder "work" besides the file
+// items.csv, and how it saves.
+struct SaveSetup
+{
+    mode_t folderMode = 0755;
+    rlim_t sizeLimit = 0;
+    int rows = 1;
+    QString savedName;
+    int lockHolder = -1;
+    // Why the row cannot run here, if it cannot.
+    const char *skip = nullptr;
+    ~SaveSetup()
+    {
+        if (lockHolder >= 0)
+            ::close(lockHolder);
+    }
+};
+void arrangeSave(const QString &setup, const QString &folder, SaveSetup &arranged)
+{
+    const QString target = folder + QStringLiteral("/items.csv");
+    const QByteArray targetName = QFile::encodeName(target);
+    const auto at = [&folder](const char *name) {
+        return QFile::encodeName(folder + u'/' + QLatin1StringView(name));
+    };
+    arranged.savedName = target;
+    for (const QString &step : setup.split(u';', Qt::SkipEmptyParts)) {
+        const QString word = step.trimmed().section(u' ', 0, 0);
+        const QString value = step.trimmed().section(u' ', 1);
+        if ((word == u"protected" || word == u"backup") && ::geteuid() != 0) {
+            arranged.skip = "files of other users need root";
+            return;
+        }
+        if (word == u"folder") {
+            arranged.folderMode = mode_t(value.toUInt(nullptr, 8));
+        } else if (word == u"mode") {
+            QCOMPARE(::chmod(targetName.constData(), mode_t(value.toUInt(nullptr, 8))), 0);
+        } else if (word == u"owner") {
+            QCOMPARE(::chown(targetName.constData(), value.section(u':', 0, 0).toUInt(),
+                         value.section(u':', 1).toUInt()),
+                0);
+        } else if (word == u"acl") {
+            acl_t list = ::acl_from_text(value.toLatin1().constData());
+            QVERIFY(list != nullptr);
+            const int set = ::acl_set_file(targetName.constData(), ACL_TYPE_ACCESS, list);
+            ::acl_free(list);
+            if (set != 0)
+                arranged.skip = "this file system has no access control lists";
+        } else if (word == u"link") {
+            QCOMPARE(::link(targetName.constData(), at("other.csv")), 0);
+        } else if (word == u"limit") {
+            arranged.sizeLimit = value.toULongLong();
+        } else if (word == u"rows") {
+            arranged.rows = value.toInt();
+        } else if (word == u"dotdot") {
+            // A `..` in a link's target is the real folder's parent, not the linked one's.
+            QVERIFY(QDir(folder).mkdir(QStringLiteral("other"))
+                && QDir(folder).mkdir(QStringLiteral("sub")));
+            QCOMPARE(::symlink("../sub", at("other/dirlink")), 0);
+            QCOMPARE(::symlink("../items.csv", at("sub/f.csv")), 0);
+            arranged.savedName = folder + QStringLiteral("/other/dirlink/f.csv");
+        } else if (word == u"protected") {
+            if (contents(QStringLiteral("/proc/sys/fs/protected_symlinks")) == "0\n")
+                arranged.skip = "fs.protected_symlinks is 0 here: the kernel follows every link";
+            QCOMPARE(::symlink("items.csv", at("link.csv")), 0);
+            QCOMPARE(::lchown(at("link.csv"), 1, 1), 0);
+            arranged.savedName = folder + QStringLiteral("/link.csv");
+        } else if (word == u"locked") {
+            arranged.lockHolder = holdLock(target);
+        } else if (word == u"another") {
+            write(folder + QStringLiteral("/other.csv"), anotherLines);
+        } else if (word == u"backup") {
+            leaveBackup(folder + QStringLiteral("/.pantrovo-backup-abcdefgh"), target, 0);
+            leaveBackup(folder + QStringLiteral("/.pantrovo-backup-theirs00"), target, 65534);
+        } else if (word == u"flags") {
+            const int descriptor = ::open(targetName.constData(), O_RDONLY);
+            int flags = 0;
+            if (::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) != 0
+                || (flags |= FS_NODUMP_FL | FS_NOATIME_FL,
+                       ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags))
+                    != 0)
+                arranged.skip = "this file system keeps no inode flags";
+            ::close(descriptor);
+        }
+    }
 }
 
 } // namespace
@@ -330,6 +489,8 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
+        // Saves in this process keep backups in the test's own cache.
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(path("cache")));
     }
 
     // Each line of a damaged file becomes one row after the user's rows, and Save File then
@@ -344,7 +505,7 @@ private Q_SLOTS:
 
         const QString nul(QChar(0));
         const QString nulLine = QStringLiteral(
-            "\nRow %1, column \u201C%2\u201D: the control character U+0000 does not show in the "
+            "\nRow %1, column \u201C%2\u201D: a null character [U+0000] does not show in the "
             "grid.");
         // Guards against the fault where the NUL bytes went into the handheld's file unnamed.
         // (A NUL byte in the first 64 KiB makes the file no text file at all.)
@@ -453,6 +614,9 @@ private Q_SLOTS:
         QTest::newRow("a link to an existing file: the file is replaced, the link stays")
             << "link" << QString()
             << QStringList {"real.csv: " + saved, "target.csv: link to real.csv"};
+        QTest::newRow("a link to a name that nothing has yet: the file is made there")
+            << "dangling link" << QString()
+            << QStringList {"real.csv: " + saved, "target.csv: link to real.csv"};
     }
     void saveOntoHostileTargets()
     {
@@ -476,8 +640,9 @@ private Q_SLOTS:
         } else if (target.startsWith(u"file ")) {
             fileName = m_dir->filePath(target.mid(5));
             write(fileName, "old\r\n");
-        } else if (target == u"link") {
-            write(path("real.csv"), "old\r\n");
+        } else if (target.endsWith(u"link")) {
+            if (target == u"link")
+                write(path("real.csv"), "old\r\n");
             QVERIFY(QFile::link(QStringLiteral("real.csv"), fileName));
         }
         WindowDriver driver;
@@ -608,7 +773,7 @@ private Q_SLOTS:
             << "Failed: File too large"
             << "old";
         QTest::newRow("opening for writing refused") << ""
-                                                     << "seam: open 1 EACCES; open 2 EACCES"
+                                                     << "seam: reopen 1 EACCES; reopen 2 EACCES"
                                                      << "Failed: Permission denied"
                                                      << "old";
         QTest::newRow("no unnamed files: a named one serves") << ""
@@ -633,11 +798,11 @@ private Q_SLOTS:
                                                                      << "Failed: Input/output error"
                                                                      << "old";
         QTest::newRow("rename across file systems: written in place") << ""
-                                                                      << "seam: rename 1 EXDEV"
+                                                                      << "seam: renameAt 1 EXDEV"
                                                                       << "Saved"
                                                                       << "same file";
         QTest::newRow("rename fails otherwise") << ""
-                                                << "seam: rename 1 EIO"
+                                                << "seam: renameAt 1 EIO"
                                                 << "Failed: Input/output error"
                                                 << "old";
         QTest::newRow("owner cannot be given: written in place") << ""
@@ -657,6 +822,48 @@ private Q_SLOTS:
                                                  << "seam: sync 2 EIO"
                                                  << "Saved unconfirmed: Input/output error"
                                                  << "new file";
+        QTest::newRow("a `..` in a link reached through a linked folder") << "dotdot"
+                                                                          << "root"
+                                                                          << "Saved"
+                                                                          << "new file";
+        QTest::newRow("a link the kernel protects in a sticky folder")
+            << "folder 1777; mode 0666; protected"
+            << "nobody"
+            << "Failed: Permission denied"
+            << "old";
+        QTest::newRow("a lock held by another program's save") << "locked"
+                                                               << "root"
+                                                               << "Busy"
+                                                               << "old";
+        QTest::newRow("name replaced by another program before it is taken over")
+            << "another"
+            << "seam: renameAt 1 ANOTHER"
+            << "Replaced"
+            << "another";
+        QTest::newRow("name replaced by another program while written in place")
+            << "another"
+            << "seam: changeOwner 1 EPERM; sync 2 ANOTHER"
+            << "Saved to the replaced file"
+            << "another";
+        QTest::newRow("a backup of an interrupted save, and another user's")
+            << "backup"
+            << "root"
+            << "Saved; earlier save in <work>/.pantrovo-backup-abcdefgh"
+            << "new file";
+        QTest::newRow("no room for the backup in the cache: the cache is named")
+            << ""
+            << "seam: changeOwner 1 EPERM; openAt 4 EACCES; openAt 6 ENOSPC"
+            << "No backup in <cache>/PantrovoImporter: No space left on device"
+            << "old";
+        QTest::newRow("no-dump and no-atime flags") << "flags"
+                                                    << "root"
+                                                    << "Saved"
+                                                    << "new file";
+        QTest::newRow("SIGTERM while writing in place waits for the save")
+            << "link; rows 40000"
+            << "root, terminated while writing"
+            << "killed by signal 15"
+            << "same file";
     }
     void saveKeepsTheFileWhatItWas()
     {
@@ -674,37 +881,14 @@ private Q_SLOTS:
         QCOMPARE(::chmod(QFile::encodeName(cache).constData(), 0777), 0);
         const QByteArray targetName = QFile::encodeName(target);
         write(target, oldLines);
-        mode_t folderMode = 0755;
-        rlim_t sizeLimit = 0;
-        int rows = 1;
-        for (const QString &step : setup.split(u';', Qt::SkipEmptyParts)) {
-            const QString word = step.trimmed().section(u' ', 0, 0);
-            const QString value = step.trimmed().section(u' ', 1);
-            if (word == u"folder") {
-                folderMode = mode_t(value.toUInt(nullptr, 8));
-            } else if (word == u"mode") {
-                QCOMPARE(::chmod(targetName.constData(), mode_t(value.toUInt(nullptr, 8))), 0);
-            } else if (word == u"owner") {
-                QCOMPARE(::chown(targetName.constData(), value.section(u':', 0, 0).toUInt(),
-                             value.section(u':', 1).toUInt()),
-                    0);
-            } else if (word == u"acl") {
-                acl_t list = ::acl_from_text(value.toLatin1().constData());
-                QVERIFY(list != nullptr);
-                const int set = ::acl_set_file(targetName.constData(), ACL_TYPE_ACCESS, list);
-                ::acl_free(list);
-                if (set != 0)
-                    QSKIP("this file system has no access control lists");
-            } else if (word == u"link") {
-                QCOMPARE(::link(targetName.constData(), QFile::encodeName(other).constData()), 0);
-            } else if (word == u"limit") {
-                sizeLimit = value.toULongLong();
-            } else if (word == u"rows") {
-                rows = value.toInt();
-            }
-        }
-        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderMode), 0);
-        const QByteArray newLines = teaLine.repeated(rows);
+        SaveSetup arranged;
+        arrangeSave(setup, folder, arranged);
+        if (QTest::currentTestFailed())
+            return;
+        if (arranged.skip != nullptr)
+            QSKIP(arranged.skip);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), arranged.folderMode), 0);
+        const QByteArray newLines = teaLine.repeated(arranged.rows);
         const QString before = describeFile(target);
         struct stat old
         {
@@ -714,18 +898,24 @@ private Q_SLOTS:
         QString saved;
         if (saver.startsWith(u"seam:")) {
             ItemTable table;
-            fill(table, QStringList(rows, tea));
+            fill(table, QStringList(arranged.rows, tea));
             ScriptedFileSystem fileSystem(saver.mid(5));
-            saved = describeSave(ItemCsv::saveTable(table, target, {}, fileSystem));
+            fileSystem.anotherProgram = [&] {
+                ::rename(QFile::encodeName(other).constData(), targetName.constData());
+            };
+            saved = describeSave(ItemCsv::saveTable(table, arranged.savedName, {}, fileSystem));
         } else {
             if (saver == u"nobody" && ::geteuid() != 0)
                 QSKIP("saving as another user needs root");
-            saved = saveInHelper(m_helper, target, newLines, saver, sizeLimit, cache);
+            saved = saveInHelper(
+                m_helper, arranged.savedName, newLines, saver, arranged.sizeLimit, cache);
         }
-        QCOMPARE(saved, outcome);
+        QCOMPARE(
+            saved.replace(folder, QStringLiteral("<work>")).replace(cache, "<cache>"), outcome);
 
         const qsizetype damaged = after.startsWith(u"damaged") ? after.section(u' ', 1).toInt() : 0;
         const QByteArray bytes = after == u"old" ? oldLines
+            : after == u"another"                ? anotherLines
             : damaged > 0                        ? newLines.left(damaged) + oldLines.mid(damaged)
                                                  : newLines;
         const QString expected = QStringLiteral("bytes: %1, length %2")
@@ -738,13 +928,14 @@ private Q_SLOTS:
         };
         QCOMPARE(::stat(targetName.constData(), &now), 0);
         QCOMPARE(QString::fromLatin1(now.st_ino == old.st_ino ? "same file" : "new file"),
-            after == u"new file" ? after : QStringLiteral("same file"));
+            after == u"new file" || after == u"another" ? "new file" : "same file");
         if (setup.contains(u"link"))
             QCOMPARE(describeFile(other), expected);
-        // Nothing is left behind, but the old bytes of a file that may be damaged.
-        QCOMPARE(leftovers({folder, cache}),
-            damaged > 0 ? QStringList {".pantrovo-backup-*: " + QString::fromLatin1(oldLines)}
-                        : QStringList());
+        // Nothing is left behind, but the old bytes of a file that may be damaged and the
+        // backups of earlier saves.
+        const QString backup = ".pantrovo-backup-*: " + QString::fromLatin1(oldLines);
+        const qsizetype backups = damaged > 0 ? 1 : setup.contains(u"backup") ? 2 : 0;
+        QCOMPARE(leftovers({folder, cache}), QStringList(backups, backup));
     }
 
     // The new file's owner, mode and ACL are set before its first byte, so that no one who may
@@ -754,22 +945,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("calls");
-        const QStringList openTarget {"stat", "open nonblocking", "fstat"};
-        const QStringList syncFolder {"open", "sync", "close"};
+        // The name through a path descriptor, the file by that descriptor, its lock, its folder
+        // by the kernel's name of it, and the cache where earlier backups may be.
+        const QStringList openTarget {
+            "openAt path", "fstat", "reopen nonblocking", "close", "lock", "openAt path", "openAt"};
+        const QStringList stillNamed {"openAt path", "fstat", "close"};
+        const QStringList syncFolder {"openAt", "sync", "close"};
         QTest::newRow("replacing a 0640 file") << "0640"
                                                << openTarget
                 + QStringList {"openUnnamed 0600", "changeOwner", "changeMode 0640",
                     "copyAccessControl", "copyExtendedAttributes", "fstat", "write", "sync",
-                    "giveName", "close", "rename"}
+                    "giveName", "close"}
+                + stillNamed + QStringList {"renameAt", "unlinkAt"} + syncFolder
+                + QStringList {"close", "close"};
+        QTest::newRow("a new name")
+            << "none"
+            << QStringList {"openAt path", "openAt path", "openUnnamed 0666", "write", "sync",
+                   "giveName", "close", "renameAt"}
                 + syncFolder + QStringList {"close"};
-        QTest::newRow("a new name") << "none"
-                                    << QStringList {"stat", "openUnnamed 0666", "write", "sync",
-                                           "giveName", "close", "rename"}
-                + syncFolder;
         QTest::newRow("in place, beside a second link") << "link"
                                                         << openTarget
-                + QStringList {"open 0600", "seek", "seek", "read", "write", "read", "sync", "seek",
-                    "write", "truncate", "sync", "unlink", "close", "close"};
+                + QStringList {"openAt 0600", "seek", "seek", "read", "write", "read", "sync",
+                    "seek", "write", "truncate", "sync", "unlinkAt"}
+                + stillNamed + QStringList {"close", "close", "close"};
     }
     void saveMakesItsCallsInOrder()
     {
@@ -792,33 +990,109 @@ private Q_SLOTS:
         QCOMPARE(fileSystem.calls, calls);
     }
 
-    // Open never waits: a FIFO put in the file's place after the check is told apart by its
-    // descriptor, and a file whose read would wait (as /proc/kmsg's does) fails with the
-    // reason. The table is as it was.
-    void openNeverWaits_data()
+    // Open reads only the regular file that the name leads to and that it checked, never
+    // waits on it, and never reads one that another program is saving; it tells, once a run,
+    // of a backup that an interrupted save of the file left. A name that Qt decoded with U+FFFD
+    // opens nothing, not even a file whose name holds U+FFFD; given as its bytes, it opens the
+    // file. Each row opens the file twice.
+    void openReadsOnlyTheFileItChecked_data()
     {
+        // "items.csv" or "\xff.csv" ("U+FFFD" as the dialog gives it, "bytes" as the system
+        // has it).
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("a FIFO swapped in after the check") << "fstat 1 FIFO"
-                                                           << "not a file";
-        QTest::newRow("a read that would wait") << "read 1 EAGAIN"
-                                                << "Resource temporarily unavailable";
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("rows");
+        // The calls made, where they say what was never opened.
+        QTest::addColumn<QStringList>("calls");
+
+        const QString milk = rowWithName(QStringLiteral("Milk"));
+        const QStringList unchanged {tea, blankRow};
+        const QStringList twice {tea, blankRow, milk, blankRow, milk, blankRow};
+        const QStringList checkedOnly {"openAt path", "fstat", "close"};
+        const auto warning = [](const QString &text) {
+            return QStringLiteral("[Warning] PantrovoImporter: ") + text;
+        };
+        QTest::newRow("a FIFO swapped in after the check")
+            << "items.csv" << QString() << "fstat 1 FIFO; fstat 2 FIFO"
+            << QStringList(2,
+                   warning("Could not open \u201C<folder>/items.csv\u201D: It is a named pipe "
+                           "(FIFO), not a file."))
+            << unchanged << checkedOnly + checkedOnly;
+        QTest::newRow("a device swapped in after the check")
+            << "items.csv" << QString() << "fstat 1 CHR; fstat 2 CHR"
+            << QStringList(2,
+                   warning("Could not open \u201C<folder>/items.csv\u201D: It is a character "
+                           "device, not a file."))
+            << unchanged << checkedOnly + checkedOnly;
+        QTest::newRow("a read that would wait")
+            << "items.csv" << QString() << "read 1 EAGAIN; read 2 EAGAIN"
+            << QStringList(2,
+                   warning("Reading \u201C<folder>/items.csv\u201D stopped after 0 lines: "
+                           "Resource temporarily unavailable. The rows read before that were "
+                           "added."))
+            << QStringList {tea, blankRow, blankRow, blankRow} << QStringList();
+        QTest::newRow("a lock held by another program's save")
+            << "items.csv"
+            << "locked" << QString()
+            << QStringList(2,
+                   warning("\u201C<folder>/items.csv\u201D is being saved by another program. No "
+                           "row was added; try again."))
+            << unchanged << QStringList();
+        QTest::newRow("a backup of an interrupted save, named once, and another user's")
+            << "items.csv"
+            << "backup" << QString()
+            << QStringList {warning("An earlier save of \u201C<folder>/items.csv\u201D was "
+                                    "interrupted. The file's contents from before that save are "
+                                    "in \u201C<folder>/.pantrovo-backup-abcdefgh\u201D.")}
+            << twice << QStringList();
+        QTest::newRow("a name not valid UTF-8, as Qt decodes it")
+            << "U+FFFD" << QString() << QString()
+            << QStringList(2,
+                   warning("The name of \u201C<folder>/\uFFFD.csv\u201D cannot be read as text; "
+                           "rename the file and try again."))
+            << unchanged << QStringList();
+        QTest::newRow("a name not valid UTF-8, as its bytes")
+            << "bytes" << QString() << QString() << QStringList() << twice << QStringList();
     }
-    void openNeverWaits()
+    void openReadsOnlyTheFileItChecked()
     {
+        QFETCH(QString, name);
+        QFETCH(QString, setup);
         QFETCH(QString, script);
-        QFETCH(QString, result);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, calls);
         write(path("items.csv"), "Milk\r\n");
-        ItemTable table;
-        fill(table, {tea});
+        const QByteArray notUtf8 = QFile::encodeName(m_dir->path()) + "/\xFF.csv";
+        const int file = ::open(notUtf8.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        QVERIFY(file >= 0 && ::write(file, "Milk\r\n", 6) == 6 && ::close(file) == 0);
+        write(m_dir->filePath(QStringLiteral("\uFFFD.csv")), "Wrong\r\n");
+        const int lockHolder = setup == u"locked" ? holdLock(path("items.csv")) : -1;
+        const auto unlock = qScopeGuard([lockHolder] { ::close(lockHolder); });
+        if (setup == u"backup") {
+            if (::geteuid() != 0)
+                QSKIP("a backup of another user needs root");
+            leaveBackup(path(".pantrovo-backup-abcdefgh"), path("items.csv"), 0);
+            leaveBackup(path(".pantrovo-backup-theirs00"), path("items.csv"), 65534);
+        }
         ScriptedFileSystem fileSystem(script);
-        const ItemCsv::OpenResult read = ItemCsv::openTable(
-            table, path("items.csv"), {}, ItemCsv::BlankFirstRow::Replace, fileSystem);
-        QCOMPARE(read.outcome == ItemCsv::OpenOutcome::NotAFile ? QStringLiteral("not a file")
-                                                                : read.error,
-            result);
-        QCOMPARE(describe(table), QStringList {tea});
-        QCOMPARE(fileSystem.calls.mid(0, 2), QStringList({"stat", "open nonblocking"}));
+        WindowDriver driver;
+        driver.window().setFileSystem(fileSystem);
+        typeARow(driver);
+        const QString fileName = name == u"U+FFFD" ? m_dir->filePath(QStringLiteral("\uFFFD.csv"))
+            : name == u"bytes"                     ? ItemCsv::nameFromSystem(notUtf8)
+                                                   : path(qPrintable(name));
+        driver.fileAnswers = {fileName, fileName};
+
+        driver.click("cmdOpen");
+        driver.click("cmdOpen");
+        QCOMPARE(
+            driver.messages.replaceInStrings(m_dir->path(), QStringLiteral("<folder>")), messages);
+        QCOMPARE(driver.rows(), rows);
+        if (!calls.isEmpty())
+            QCOMPARE(fileSystem.calls, calls);
     }
 
     // What the user reads when a save fails in the file itself and its old contents cannot be

@@ -231,6 +231,8 @@ private Q_SLOTS:
         QTest::newRow("edit a cell past the row's length") << onB << QStringLiteral("setData");
         QTest::newRow("set a block with a value past its row's length")
             << onB << QStringLiteral("setBlock");
+        QTest::newRow("set a block of several slabs of rows, the last past its length")
+            << onB << QStringLiteral("setBlock of many rows");
     }
     void failuresLeaveTheTableUnchanged()
     {
@@ -246,6 +248,7 @@ private Q_SLOTS:
             m_table->Move(1);
         m_table->setJournaling(true);
         const QString before = snapshot(*m_table);
+        const std::size_t slabs = RowArena::liveSlabs();
         bool succeeded = true;
         if (operation == u"MoveFirst")
             succeeded = m_table->MoveFirst();
@@ -267,16 +270,22 @@ private Q_SLOTS:
             succeeded = m_table->GetString(1, u",", u"\r\n", u"").has_value();
         else if (operation == u"Move")
             succeeded = m_table->Move(3);
-        else if (operation == u"setBlock") {
-            // The first row fits and would change first: the whole block is refused.
-            const ItemTable::BlockResult result = m_table->setBlock(1, 4, u"x\nxxx\ty", u'\t');
+        else if (operation.startsWith(u"setBlock")) {
+            // The first row fits and would change first: the whole block is refused, and the
+            // rows built for it give back every slab they took.
+            const bool many = operation != u"setBlock";
+            const QString text = many
+                ? QStringLiteral("x\n").repeated(5000) + QStringLiteral("xxxxx")
+                : QStringLiteral("x\nxxx\ty");
+            const ItemTable::BlockResult result = m_table->setBlock(1, 4, text, u'\t');
             QCOMPARE(result.outcome, ItemTable::BlockResult::Outcome::TooLong);
-            QCOMPARE(QPoint(result.column, result.row), QPoint(5, 2));
+            QCOMPARE(QPoint(result.column, result.row), many ? QPoint(4, 5001) : QPoint(5, 2));
             succeeded = false;
         }
         QCOMPARE(succeeded, false);
         QCOMPARE(snapshot(*m_table), before);
         QCOMPARE(m_table->takeJournal().size(), std::size_t(0));
+        QCOMPARE(RowArena::liveSlabs(), slabs);
     }
 
     void appendedRowsAreCommittedWithTheCursorOnTheLast()

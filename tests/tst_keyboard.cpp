@@ -2,6 +2,7 @@
 #include "windowtest.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,8 +77,19 @@ private Q_SLOTS:
             << "Milk{Return}{Up}{Tab}Dairy{Escape}{Alt+U}{Alt+U}{Ctrl+Z}" << editing
             << lines({"Milk,Dairy,,Item,,", ",,,,,"});
         QTest::newRow("a choice from a list still shown after Update Row is a change")
-            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return}" << editing
+            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return}{Tab}" << editing
             << lines({"Milk,Dairy,,Item,,", "Eggs,Dairy,,Item,,"});
+        QTest::newRow("Enter on an entry of a list still shown after Update Row opens the cell")
+            << "Milk{Tab}Dairy{Return}Eggs{Tab}Da{Alt+U}{Down}{Return} farm" << editing
+            << lines({"Milk,Dairy,,Item,,", "Eggs,Dairy farm,,Item,,"});
+        QTest::newRow("Delete is a step of its own, apart from the typing after it")
+            << "Milk{Return}{Up}{Delete}x{Return}{Ctrl+Z}{Ctrl+Z}" << editing
+            << lines({",,,Item,,", ",,,,,"});
+        QTest::newRow("undoing typing done after an undo puts back the buttons of that undo")
+            << "Milk{Return}{Ctrl+Z}Eggs{Escape}{Ctrl+Z}" << editing << lines({"Milk,,,,,"});
+        QTest::newRow("a paste whose first line equals its row lands on that row")
+            << "a{Return}b{Return}a{Return}c{Return}{Ctrl+Home}{Shift+Down}{Ctrl+C}{Down}{Ctrl+V}"
+            << editing << lines({"a,,,Item,,", "b,,,Item,,", "a,,,Item,,", "b,,,Item,,", ",,,,,"});
         QTest::newRow("Delete and Backspace on a fresh sheet change nothing")
             << "{Delete}{Backspace}{Return}" << started << lines({",,,,,"});
         QTest::newRow("Delete on an empty cell and a paste of the same text are no steps")
@@ -119,6 +131,15 @@ private Q_SLOTS:
         QTest::newRow("Tab takes the highlighted entry")
             << twoGroups + QStringLiteral("{Down}{Tab}1.00") << editing
             << twoRows + lines({"c,Fruit,1.00,,,"});
+        QTest::newRow("Ctrl+Z in the cell takes back a completion, and typing goes on after it")
+            << "{Tab}{Tab}{Tab}vo{Ctrl+Z}x" << editing << lines({",,,vox,,"});
+        QTest::newRow("Ctrl+Z takes back a taken entry, then the typing, then the window's steps")
+            << twoGroups + QStringLiteral("{Down}{Enter}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}{Ctrl+Z}")
+            << offered << twoRows + lines({",,,,,"});
+        // The name's completion list outlived the dialog and took the first Tab.
+        QTest::newRow("Tab after an Open whose typed name was taken with Return in its list")
+            << "Milk{Return}{Alt+S}{Alt+O}{Tab}{Tab}{Tab}{Tab}z" << editing
+            << lines({"Milk,,,Item,,", ",,,,,", "Milk,,,Item,,", ",,,,,", ",,,,z,"});
         QTest::newRow("Escape hides the list and keeps the text")
             << twoGroups + QStringLiteral("{Escape}{Down}{Return}") << offered
             << twoRows + lines({"c,fr,,Item,,", ",,,,,"});
@@ -131,7 +152,8 @@ private Q_SLOTS:
         WindowDriver driver;
         QTemporaryDir folder;
         const QString fileName = folder.filePath(QStringLiteral("items.csv"));
-        driver.fileAnswers = {fileName, fileName};
+        driver.fileAnswers = {fileName};
+        driver.typedFileNames = {fileName};
         driver.keys(keys);
         QCOMPARE(driver.rowButtons(), buttons);
         driver.fileAnswers = {fileName};
@@ -179,7 +201,8 @@ private Q_SLOTS:
         QFETCH(bool, editable);
         WindowDriver driver;
         const QString value(length, u'x');
-        driver.table().setFieldValue(Column::ItemName, value);
+        QGuiApplication::clipboard()->setText(value);
+        driver.keys(u"{Ctrl+V}");
         driver.clickCell(0, 0);
         driver.keys(u"{F2}");
         QCOMPARE(qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr, editable);
@@ -203,6 +226,12 @@ private Q_SLOTS:
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "marked: Windows-1252 cannot hold the character \u201C\u03A9\u201D (U+03A9).",
                    "unmarked"};
+        const QString space = QStringLiteral("Windows-1252 cannot hold a narrow no-break space "
+                                             "[U+202F].");
+        QTest::newRow("a price from a web page, its comma mended")
+            << QStringList {"1,95{\u202F}{Ctrl+Alt+\u20AC}", "{Home}{Right}{Delete}"}
+            << QStringList {"marked: a comma would split the value into two fields; " + space,
+                   "marked: " + space};
     }
     void markFollowsTheTextBeingTyped()
     {

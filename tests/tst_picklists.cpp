@@ -2,6 +2,7 @@
 #include "picklist.h"
 #include "windowtest.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -47,8 +48,9 @@ private Q_SLOTS:
     }
 
     // Scrolled to its end the grid's top row is partly hidden, so the rows no longer lie on
-    // the 20-pixel steps from the grid's top: a list goes under its row as drawn, and hides
-    // while that row is scrolled out of view.
+    // the 20-pixel steps from the grid's top: a list goes by its row as drawn, and hides
+    // while that row is scrolled out of view. Below the last row it would be cut to 35 pixels,
+    // so it opens above the row, whole.
     void listFollowsItsRowAsDrawn()
     {
         WindowDriver driver;
@@ -57,10 +59,10 @@ private Q_SLOTS:
         driver.typeInto(29, 3, QStringLiteral("x"));
         const QString atTheEnd = driver.pickListState("lstItemType");
         driver.grid()->verticalScrollBar()->setValue(0);
-        // The last row's bottom is the grid's bottom: 130 + the 406 pixels of its viewport.
+        // The last row's top is the grid's bottom, 130 + the 406 pixels of its viewport, less 20.
         QCOMPARE(atTheEnd + QStringLiteral(" / ") + driver.pickListState("lstItemType"),
-            QStringLiteral("shown [Item, Weight, Volume] at (386, 536) 73x35 / "
-                           "hidden [Item, Weight, Volume] at (386, 536) 73x35"));
+            QStringLiteral("shown [Item, Weight, Volume] at (386, 469) 73x47 / "
+                           "hidden [Item, Weight, Volume] at (386, 469) 73x47"));
     }
 
     void listsRememberedValuesContainingTheText_data()
@@ -249,6 +251,54 @@ private Q_SLOTS:
         // With room to spare the formula holds exactly.
         driver.typeInto(0, 1, QStringLiteral("Group 1"));
         QCOMPARE(list->geometry(), QRect(186, 150, 73, 11 * 20));
+    }
+
+    // Cut at the end, two stores that begin alike were drawn alike ("Farmer…") and a user
+    // picked the wrong one.
+    void entriesThatBeginAlikeAreDrawnApart_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::newRow("two stores") << "Farmers and growers ";
+        QTest::newRow("values longer than drawn") << QString(400, u'x');
+    }
+    void entriesThatBeginAlikeAreDrawnApart()
+    {
+        QFETCH(QString, start);
+        WindowDriver driver;
+        for (const char *end : {"market", "shop"}) {
+            QGuiApplication::clipboard()->setText(start + end);
+            driver.keys(u"{Tab}{Tab}{Tab}{Tab}{F2}{Ctrl+V}{Return}");
+        }
+        driver.keys(QStringLiteral("{Tab}{Tab}{Tab}{Tab}") + start.front());
+        PickList *list = driver.pickList("lstStore");
+        const auto drawn = [list](int row) {
+            return list->viewport()->grab(list->visualRect(list->model()->index(row, 0))).toImage();
+        };
+        QCOMPARE(entries(list).size(), 2);
+        QCOMPARE(drawn(0) == drawn(1), false);
+    }
+
+    // A list that pops up takes no focus: a screen reader hears of it through the cell editor's
+    // description, which goes with the list, while the keyboard focus stays in the cell.
+    void screenReadersHearTheListThroughTheCell()
+    {
+        WindowDriver driver;
+        commitGroups(driver, {"Dairy", "Dairy free", "Fruit", "Soy drink", "Dried fruit"});
+        driver.typeInto(driver.table().currentRow(), 1, QStringLiteral("d"));
+        QAccessibleInterface *cell
+            = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+        QAccessibleInterface *entry
+            = QAccessible::queryAccessibleInterface(driver.pickList("lstGroups"))->child(0);
+        QStringList heard;
+        for (const char *key : {"", "{Down}", "{Escape}"}) {
+            driver.keys(QString::fromLatin1(key));
+            heard << cell->text(QAccessible::Name) + ": " + cell->text(QAccessible::Description);
+        }
+        const QString list = "Group: 4 suggestions: Dairy, Dairy free, Soy drink. Down to choose.";
+        QCOMPARE(heard, QStringList({list, list, "Group: "}));
+        QCOMPARE(entry->text(QAccessible::Name) + (entry->state().focused ? " current" : "")
+                + (cell->state().focused ? ", the focus in the cell" : ""),
+            "Dairy current, the focus in the cell");
     }
 
     void cutEntryShowsItsWholeTextAsTooltip_data()

@@ -2,6 +2,7 @@
 #include "picklist.h"
 #include "windowtest.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -105,6 +106,7 @@ private Q_SLOTS:
             QStringList({"Item Name", "Group", "Price", "Item Type", "Store", "Aisle No"}));
         QCOMPARE(widths, QList<int>({150, 100, 100, 100, 100, 100}));
         QCOMPARE(grid->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        QCOMPARE(QAccessible::queryAccessibleInterface(grid)->text(QAccessible::Name), "Items");
     }
 
     // The pick lists are placed by (row on display + 1) * 20 + 130, so that is where the
@@ -131,18 +133,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("column");
-        QTest::newRow("lstGroups") << "lstGroups" << 1;
-        QTest::newRow("lstStore") << "lstStore" << 4;
-        QTest::newRow("lstItemType") << "lstItemType" << 3;
-        QTest::newRow("lstAisleNo") << "lstAisleNo" << 5;
+        QTest::addColumn<QString>("spokenName");
+        QTest::newRow("lstGroups") << "lstGroups" << 1 << "Group suggestions";
+        QTest::newRow("lstStore") << "lstStore" << 4 << "Store suggestions";
+        QTest::newRow("lstItemType") << "lstItemType" << 3 << "Item Type choices";
+        QTest::newRow("lstAisleNo") << "lstAisleNo" << 5 << "Aisle No suggestions";
     }
     void pickListsAreHiddenUnderTheirColumns()
     {
         QFETCH(QString, list);
         QFETCH(int, column);
+        QFETCH(QString, spokenName);
         WindowDriver driver;
         PickList *pickList = driver.pickList(list.toLatin1().constData());
         ItemGrid *grid = driver.grid();
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(pickList)->text(QAccessible::Name), spokenName);
         QCOMPARE(pickList->isVisible(), false);
         QCOMPARE(pickList->width(), 73);
         const int columnRight

@@ -51,9 +51,9 @@ public:
     // Where each pick list's right edge lies and where its column's right edge lies, in window
     // pixels: "168/168 392/392 ...", in the order Groups, Store, Item Type, Aisle No.
     QString pickListAlignment() const;
-    // What a user sees of a cell's mark for a value that Save would refuse: "marked: <the
-    // tooltip>", "unmarked" or "no such cell"; anything between says what it shows. Of the cell
-    // editor where the cell is being edited.
+    // What a user sees of a cell's mark for a value that Save would refuse, and a screen reader
+    // hears as the cell's description: "marked: <the tooltip>", "unmarked" or "no such cell";
+    // anything between says what it shows. Of the cell editor where the cell is being edited.
     QString cellMark(int row, int column);
     // The grid's current cell: "(row, column)", or "none".
     QString currentCell() const;
@@ -62,10 +62,10 @@ public:
     void clickCell(int row, int column);
     // Types into the current cell through its editor, one key at a time.
     void type(const QString &text);
-    // Sends keys to whatever has the focus, back to back with nothing waited for, as a fast
-    // typist does: text is typed as it stands, and {Name} presses a key or a combination as
-    // QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb", "{Ctrl+Alt+€}" (AltGr);
-    // {click cmdUpdate} clicks a button with the mouse.
+    // Sends keys to whatever has the focus (a popup while one is open), back to back with nothing
+    // waited for, as a fast typist does: text is typed as it stands, and {Name} presses a key or a
+    // combination as QKeySequence names it: "Milk{Alt+U}", "{Shift+Tab}", "ac{Left}bb",
+    // "{Ctrl+Alt+€}" (AltGr); {click cmdUpdate} clicks a button with the mouse.
     void keys(QStringView script);
     // Types a value of two letters or more as it stands, where the Item Type column would
     // complete a start of Item, Weight or Volume typed at the end: one that starts with I, W or
@@ -81,6 +81,9 @@ public:
     // Answers to the file dialog, one for each time it is shown: a path to choose, or an
     // empty string to cancel. With no answer left the dialog is cancelled.
     QStringList fileAnswers;
+    // Names typed into the real file dialog, one each time it is shown once fileAnswers is
+    // used up: key by key, then the main Return key in its completion list once that shows.
+    QStringList typedFileNames;
     // Runs after the file dialog is answered and before the window acts on the answer, as
     // another program might change the chosen file while the dialog closes.
     std::function<void()> afterFileDialog;
@@ -98,11 +101,14 @@ public:
     QStringList previews;
 
     // When set, each progress dialog shows at once instead of after half a second, and as soon
-    // as it is up the user types a few keys into it and then clicks its Cancel button.
+    // as it is up the user types a few keys into it and then clicks its Cancel button, if any.
     bool cancelProgress = false;
-    // The progress dialogs shown, as "label: keys ignored|cancelled, then Cancel clicked".
+    // The progress dialogs shown, as "label: keys ignored|cancelled, then Cancel clicked|no
+    // Cancel".
     QStringList progressDialogs;
 
 private:
+    int typeIntoFileDialog(QDialog &dialog, const QString &name);
+
     std::unique_ptr<frmImport> m_window;
 };

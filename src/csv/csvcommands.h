@@ -5,6 +5,7 @@
 #include "filesystem.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -38,6 +39,19 @@ enum class SaveOutcome {
     Damaged,
     // Progress asked to stop: the old file, if any, is as it was.
     Cancelled,
+    // Another program holds a lock on the file while it saves it: nothing was written.
+    Busy,
+    // The name no longer led to the file that was opened: another program put something else
+    // there. Nothing was written.
+    Replaced,
+    // The rows are in the file that was opened, written into it, but the name leads to
+    // another file that another program put there meanwhile.
+    SavedToReplacedFile,
+    // The old contents could not be kept aside in `place` (`error`): nothing was written.
+    BackupFailed,
+    // The name stands for a file whose own name is not valid UTF-8 (isUnreadableName()):
+    // nothing was opened.
+    UnreadableName,
 };
 
 struct SaveResult
@@ -49,6 +63,9 @@ struct SaveResult
     FileKind kind = FileKind::Other;
     QString error;
     QString backup;
+    QString place;
+    // Backups of the file's old contents that saves which never ended left (earlierBackups()).
+    QStringList earlierBackups;
     // The first value the file cannot carry, if any.
     std::optional<ValueProblem> problem() const
     {
@@ -63,14 +80,16 @@ struct SaveResult
 void prepareProcess();
 
 // Checks every value, commits a pending row (the cursor stays where it is), then replaces the
-// contents of `fileName` with the whole table, or creates it. The file stays the same file:
-// where a new file written beside it cannot be given the old one's owner, group, permissions,
-// access control list and extended attributes (or the file has other links, or its name cannot
-// be taken over), the table is written into the file itself, with its old contents kept aside
-// until every byte is on the disk. A file that the user may not write is refused. A symbolic
-// link is followed: the file it points to is saved. A name taken by anything but a regular file
-// (a folder, a FIFO, a device) is refused before anything is opened. Progress counts rows.
-// Every system call goes through `fileSystem`.
+// contents of the file that `fileName` leads to with the whole table, or creates it. The
+// kernel follows the links in the name, with its protections, and the file it reaches is
+// saved; the links stay. The file stays the same file: where a new file written beside it
+// cannot be given the old one's owner, group, permissions, access control list, extended
+// attributes and inode flags (or the file has other links, or its name cannot be taken over),
+// the table is written into the file itself, with its old contents kept aside until every byte
+// is on the disk. A file that the user may not write is refused, and so is one that another
+// program is saving (a lock). Nothing but a regular file is opened. The save never says Saved
+// when the name does not lead to the rows. SIGTERM, SIGHUP and SIGINT wait until it ends.
+// Progress counts rows. Every system call goes through `fileSystem`.
 SaveResult saveTable(ItemTable &table, const QString &fileName, const Progress &progress = {},
     FileSystem &fileSystem = FileSystem::system());
 // The same, onto a device that is open for writing.
@@ -98,6 +117,11 @@ enum class OpenOutcome {
     OutOfMemory,
     // Line `tooLongLine` is longer than a row can hold: the table is as it was.
     LineTooLong,
+    // Another program holds a lock on the file while it saves it: the table is as it was.
+    Busy,
+    // The name stands for a file whose own name is not valid UTF-8 (isUnreadableName()):
+    // nothing was opened, and the table is as it was.
+    UnreadableName,
 };
 
 struct OpenResult
@@ -112,6 +136,8 @@ struct OpenResult
     LineEncodings lineEncodings;
     std::shared_ptr<const FileText> text;
     Dialect dialect;
+    // Backups of the file's old contents that saves which never ended left (earlierBackups()).
+    QStringList earlierBackups;
     bool succeeded() const { return outcome == OpenOutcome::Opened; }
 };
 
@@ -122,8 +148,9 @@ enum class BlankFirstRow { Replace, Keep };
 // of a completely blank first row (such as the one a fresh sheet holds) and follow the other
 // rows. A file that cannot be read whole, for want of memory or with a line too long, adds no
 // row; a read that fails part-way adds the rows of the lines before the failure. Only regular
-// files are opened, without ever waiting on them. Progress counts bytes. Every system call
-// goes through `fileSystem`.
+// files are opened, the kernel following the links in the name, without ever waiting on them;
+// none that another program is saving, and none that it may swap in after the check. Progress
+// counts bytes. Every system call goes through `fileSystem`.
 OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &progress = {},
     BlankFirstRow firstRow = BlankFirstRow::Replace, FileSystem &fileSystem = FileSystem::system());
 // The same, from a device that is open for reading.

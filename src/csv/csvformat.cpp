@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <type_traits>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -37,6 +40,41 @@ bool allPlain(std::uint64_t word)
     return !below20 && !hasZero(word ^ (0x7F * Ones)) && !hasZero(word ^ (',' * Ones));
 }
 
+// Gathers the distinct faults of one value in the order the check meets them.
+class FaultList
+{
+public:
+    // The checks of the comma and line breaks that the character passes.
+    void addCommaOrLineBreak(char16_t character)
+    {
+        add({character == u',' ? ValueFault::Comma : ValueFault::LineBreak, 0});
+    }
+    void add(const Fault &fault)
+    {
+        if (!m_seen.insert(quint32(fault.kind) << 24 | fault.character).second)
+            return;
+        if (m_problem.faults.size() < ValueProblem::ListedFaults)
+            m_problem.faults.append(fault);
+        ++m_problem.faultCount;
+    }
+    std::optional<ValueProblem> result()
+    {
+        if (m_problem.faultCount == 0)
+            return std::nullopt;
+        return std::move(m_problem);
+    }
+
+private:
+    std::unordered_set<quint32> m_seen;
+    ValueProblem m_problem;
+};
+
+// C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
+bool isRefusedControl(char16_t character)
+{
+    return (character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0);
+}
+
 std::optional<ValueProblem> problemWith(QByteArrayView value)
 {
     const CodePage::Table &table = CodePage::windows1252();
@@ -48,21 +86,19 @@ std::optional<ValueProblem> problemWith(QByteArrayView value)
         if (!allPlain(word))
             break;
     }
+    FaultList faults;
     for (const char byte : value.sliced(plain)) {
         const auto code = uchar(byte);
         // Nearly every byte Save meets; the checks below are for the rest.
         if (code >= 0x20 && code < 0x7F && code != ',')
             continue;
-        if (code == ',')
-            return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
-        if (code == '\r' || code == '\n')
-            return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
-        // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
         const char16_t character = table.characterOf(byte);
-        if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
-            return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
+        if (code == ',' || code == '\r' || code == '\n')
+            faults.addCommaOrLineBreak(character);
+        else if (isRefusedControl(character))
+            faults.add({ValueFault::ControlCharacter, character});
     }
-    return std::nullopt;
+    return faults.result();
 }
 
 // A file write can take part of the bytes and report no error (a disk filling up); asking it
@@ -83,30 +119,27 @@ bool writeAll(QIODevice &device, QByteArrayView bytes)
 std::optional<ValueProblem> problemWith(QStringView value)
 {
     const CodePage::Table &table = CodePage::windows1252();
+    FaultList faults;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
         // Nearly every character Save meets; the checks below are for the rest.
         if (character >= 0x20 && character < 0x7F && character != u',')
             continue;
-        if (character == u',')
-            return ValueProblem {0, Column::ItemName, ValueFault::Comma, 0};
-        if (character == u'\r' || character == u'\n')
-            return ValueProblem {0, Column::ItemName, ValueFault::LineBreak, 0};
-        // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
-        if ((character < 0x20 && character != u'\t') || (character >= 0x7F && character < 0xA0))
-            return ValueProblem {0, Column::ItemName, ValueFault::ControlCharacter, character};
-        if (table.byteFor(character) < 0) {
+        if (character == u',' || character == u'\r' || character == u'\n') {
+            faults.addCommaOrLineBreak(character);
+        } else if (isRefusedControl(character)) {
+            faults.add({ValueFault::ControlCharacter, character});
+        } else if (table.byteFor(character) < 0) {
             // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
             // it stands.
-            const char32_t codePoint = QChar::isHighSurrogate(character) && i + 1 < value.size()
-                    && QChar::isLowSurrogate(value[i + 1].unicode())
-                ? QChar::surrogateToUcs4(character, value[i + 1].unicode())
-                : character;
-            return ValueProblem {
-                0, Column::ItemName, ValueFault::UnrepresentableCharacter, codePoint};
+            const bool pair = QChar::isHighSurrogate(character) && i + 1 < value.size()
+                && QChar::isLowSurrogate(value[i + 1].unicode());
+            const char32_t codePoint
+                = pair ? QChar::surrogateToUcs4(character, value[++i].unicode()) : character;
+            faults.add({ValueFault::UnrepresentableCharacter, codePoint});
         }
     }
-    return std::nullopt;
+    return faults.result();
 }
 
 std::optional<ValueProblem> problemWith(const FieldText &value)

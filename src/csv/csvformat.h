@@ -27,15 +27,27 @@ enum class ValueFault {
     ControlCharacter,
 };
 
+// One thing in a value that the handheld would read wrongly.
+struct Fault
+{
+    ValueFault kind = ValueFault::Comma;
+    // The character that Windows-1252 cannot hold, for UnrepresentableCharacter, or the control
+    // character, for ControlCharacter.
+    char32_t character = 0;
+    bool operator==(const Fault &) const = default;
+};
+
 // A value that this format cannot carry.
 struct ValueProblem
 {
+    // How many of a value's faults a problem names.
+    static constexpr qsizetype ListedFaults = 5;
     int row = 0; // 0-based
     Column column = Column::ItemName;
-    ValueFault fault = ValueFault::Comma;
-    // The first character that Windows-1252 cannot hold, for UnrepresentableCharacter, or the
-    // control character, for ControlCharacter.
-    char32_t character = 0;
+    // The value's distinct faults (the comma, a line break, each refused character) in the
+    // order they first occur: the first ListedFaults of them, and how many there are in all.
+    QList<Fault> faults;
+    qsizetype faultCount = 0;
 };
 
 // Why the handheld would read `value` wrongly (the row and column left as they start), or none

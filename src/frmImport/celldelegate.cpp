@@ -79,6 +79,7 @@ QWidget *CellDelegate::createEditor(
     QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
 {
     auto *editor = new CellEditor(parent, m_marks, index);
+    editor->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
     editor->setFrame(false);
     editor->setMaxLength(ItemGrid::EditableLength);
     connect(editor, &QLineEdit::textEdited, this, &CellDelegate::storeEdit);

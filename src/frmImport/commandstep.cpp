@@ -2,10 +2,13 @@
 
 #include "itemgrid.h"
 
+#include <QProgressDialog>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QUndoStack>
 
 #include <new>
+#include <utility>
 
 frmImport::CommandStep::CommandStep(frmImport *window)
     : m_window(window)
@@ -20,16 +23,15 @@ frmImport::CommandStep::~CommandStep()
         m_window->pushStep(StepKind::Command);
 }
 
-// Between commands the rows change only by typing in the current cell, and only in its row.
+// Between commands the rows change only by typing in the current cell: a change with no typing
+// is one that a command made without opening its step.
 void frmImport::warnOfChangesOutsideCommands() const
 {
-    const int typedRow = rsItems.currentRow();
-    for (const ItemTable::Splice &splice : rsItems.journal()) {
-        if (splice.at != typedRow || splice.count != 1 || splice.rows.size() != 1) {
-            qWarning("The rows changed at row %d outside any command; the change merges with "
-                     "the typing before it",
-                splice.at + 1);
-        }
+    const std::vector<ItemTable::Splice> &changes = rsItems.journal();
+    if (!changes.empty()) {
+        qWarning("The rows changed at row %d outside any command; the change merges with the "
+                 "typing before it",
+            changes.front().at + 1);
     }
 }
 
@@ -40,7 +42,7 @@ void frmImport::warnOfChangesOutsideCommands() const
 // never seems to do nothing. Before the sheet is set up there is nothing to undo.
 void frmImport::pushStep(StepKind kind)
 {
-    if (kind == StepKind::Typing)
+    if (!std::exchange(m_typed, false) && kind == StepKind::Typing)
         warnOfChangesOutsideCommands();
     std::vector<ItemTable::Splice> splices = rsItems.takeJournal();
     const CommandState now = commandState();
@@ -94,6 +96,12 @@ void frmImport::moveThroughHistory(HistoryMove move)
 {
     DataGrid1->closeCellEditor();
     pushStep();
+    // A long step shows how far it got, as a long Open does, but cannot be stopped half-way.
+    std::unique_ptr<QProgressDialog> progress;
+    rsItems.setHistoryProgress(
+        progressFor(progress, move == HistoryMove::Undo ? tr("Undoing\u2026") : tr("Redoing\u2026"),
+            Cancelling::Impossible));
+    const auto noProgress = qScopeGuard([this] { rsItems.setHistoryProgress({}); });
     try {
         if (move == HistoryMove::Undo)
             m_undoStack->undo();

@@ -7,7 +7,8 @@
 // (Update Row runs Add Row) make one step together. The edits of the cell being typed are the
 // one change made outside a command's step: they become a step of their own when the cell's
 // editor closes or the next command opens its step. A change made outside both would merge
-// silently with the typing before it, so opening a step warns of any.
+// silently with the typing before it, so opening a step warns of any change when nothing was
+// typed since the last step.
 class frmImport::CommandStep
 {
 public:

@@ -122,13 +122,13 @@ QString frmImport::askFileName(FileCommand command)
     return m_lastFileName;
 }
 
-// A long Open or Save shows how far it got and can be cancelled; a short one shows nothing. The
-// dialog is made only when the work goes on past its first step, so that a short command
-// does not pay for it.
+// A long command shows how far it got and, where it can stop, can be cancelled; a short one
+// shows nothing. The dialog is made only when the work goes on past its first step, so that a
+// short command does not pay for it.
 ItemCsv::Progress frmImport::progressFor(
-    std::unique_ptr<QProgressDialog> &dialog, const QString &label)
+    std::unique_ptr<QProgressDialog> &dialog, const QString &label, Cancelling cancelling)
 {
-    return [this, &dialog, label](qint64 done, qint64 total) {
+    return [this, &dialog, label, cancelling](qint64 done, qint64 total) {
         if (!dialog) {
             if (done >= total)
                 return true;
@@ -137,9 +137,12 @@ ItemCsv::Progress frmImport::progressFor(
             dialog->setLabelText(label);
             // Keys typed ahead while the dialog comes up are meant for the grid: none of them
             // may press Cancel, so it takes no focus and is no default button.
-            auto *cancel = new QPushButton(tr("Cancel"), dialog.get());
-            cancel->setFocusPolicy(Qt::NoFocus);
-            cancel->setAutoDefault(false);
+            QPushButton *cancel = nullptr;
+            if (cancelling == Cancelling::Possible) {
+                cancel = new QPushButton(tr("Cancel"), dialog.get());
+                cancel->setFocusPolicy(Qt::NoFocus);
+                cancel->setAutoDefault(false);
+            }
             dialog->setCancelButton(cancel);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setAutoReset(false);
@@ -172,6 +175,7 @@ void frmImport::ExportCsv()
         saved = ItemCsv::saveTable(rsItems, fileName,
             progressFor(progress, tr("Saving \u201C%1\u201D\u2026").arg(fileName)), *m_fileSystem);
     }
+    mentionEarlierSaves(saved.earlierBackups, fileName);
     const QString message = FileMessages::afterSave(saved, fileName);
     switch (saved.outcome) {
     case ItemCsv::SaveOutcome::Saved:
@@ -188,6 +192,11 @@ void frmImport::ExportCsv()
     case ItemCsv::SaveOutcome::NotAFile:
     case ItemCsv::SaveOutcome::Failed:
     case ItemCsv::SaveOutcome::Damaged:
+    case ItemCsv::SaveOutcome::Busy:
+    case ItemCsv::SaveOutcome::Replaced:
+    case ItemCsv::SaveOutcome::SavedToReplacedFile:
+    case ItemCsv::SaveOutcome::BackupFailed:
+    case ItemCsv::SaveOutcome::UnreadableName:
         showError(message);
         return;
     case ItemCsv::SaveOutcome::Cancelled:
@@ -219,6 +228,7 @@ void frmImport::openFiles(const QStringList &fileNames)
                 progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)), firstRow,
                 *m_fileSystem);
         }
+        mentionEarlierSaves(read.earlierBackups, fileName);
         // Cancel in the preview of any file drops the whole command, files read before too.
         if (read.text && !openInDialect(read, fileName, firstRow)) {
             revertStep();
@@ -237,6 +247,8 @@ void frmImport::openFiles(const QStringList &fileNames)
         case ItemCsv::OpenOutcome::NotText:
         case ItemCsv::OpenOutcome::NotAFile:
         case ItemCsv::OpenOutcome::CannotOpen:
+        case ItemCsv::OpenOutcome::Busy:
+        case ItemCsv::OpenOutcome::UnreadableName:
             showError(message);
             break;
         // These drop the whole command, files read before too.
@@ -280,6 +292,13 @@ bool frmImport::openInDialect(
     return true;
 }
 
+// Backups that saves of the file which never ended left behind, each told of once a run.
+void frmImport::mentionEarlierSaves(const QStringList &backups, const QString &fileName)
+{
+    for (const QString &backup : backups)
+        showError(FileMessages::earlierSave(fileName, backup));
+}
+
 void frmImport::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!droppedFiles(event->mimeData()).isEmpty())
@@ -295,10 +314,16 @@ void frmImport::dropEvent(QDropEvent *event)
     openFiles(fileNames);
 }
 
+// A popup still shown once a modal dialog has closed is the dialog's own, since nothing else
+// could open one while it ran: Return in the file name's completion list accepts the dialog
+// and leaves the list open, where it would swallow the next key meant for the grid.
 int frmImport::runDialog(QDialog &dialog)
 {
     const ReturnToCell returnToCell(this);
-    return m_runDialog(dialog);
+    const int result = m_runDialog(dialog);
+    while (QWidget *popup = QApplication::activePopupWidget())
+        popup->hide();
+    return result;
 }
 
 void frmImport::showMessage(MessageKind kind, const QString &text)

@@ -1,5 +1,7 @@
 #include "filemessages.h"
 
+#include "systemnames.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -11,6 +13,28 @@ QString codePoint(char32_t character)
 {
     return QString::number(uint(character), 16).toUpper().rightJustified(4, u'0');
 }
+
+// The characters a user cannot see that are met most, named in words; any other is "an
+// invisible character".
+struct InvisibleCharacter
+{
+    char32_t character;
+    const char *name;
+};
+constexpr std::array<InvisibleCharacter, 12> invisibleCharacters {{
+    {0x0000, QT_TRANSLATE_NOOP("FileMessages", "a null character")},
+    {0x00AD, QT_TRANSLATE_NOOP("FileMessages", "a soft hyphen")},
+    {0x2002, QT_TRANSLATE_NOOP("FileMessages", "an en space")},
+    {0x2003, QT_TRANSLATE_NOOP("FileMessages", "an em space")},
+    {0x2009, QT_TRANSLATE_NOOP("FileMessages", "a thin space")},
+    {0x200B, QT_TRANSLATE_NOOP("FileMessages", "a zero-width space")},
+    {0x200C, QT_TRANSLATE_NOOP("FileMessages", "a zero-width non-joiner")},
+    {0x200D, QT_TRANSLATE_NOOP("FileMessages", "a zero-width joiner")},
+    {0x200E, QT_TRANSLATE_NOOP("FileMessages", "a left-to-right mark")},
+    {0x202F, QT_TRANSLATE_NOOP("FileMessages", "a narrow no-break space")},
+    {0x2060, QT_TRANSLATE_NOOP("FileMessages", "a word joiner")},
+    {0xFEFF, QT_TRANSLATE_NOOP("FileMessages", "a zero-width no-break space")},
+}};
 
 // What Open and Save say of a name that is taken by something other than a regular file.
 struct FileKindSentences
@@ -86,13 +110,59 @@ QString translated(const char *sentence)
     return QCoreApplication::translate("FileMessages", sentence);
 }
 
-// The sentence that names one refused value.
+// A refused character as a user can tell it: by its look ("the character “Ω” (U+03A9)"), or in
+// words where it shows nothing: spaces other than the ASCII space, format and control
+// characters ("a narrow no-break space [U+202F]").
+QString characterName(char32_t character)
+{
+    switch (QChar::category(character)) {
+    case QChar::Separator_Space:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+        break;
+    default:
+        return FileMessages::tr("the character \u201C%1\u201D (U+%2)")
+            .arg(QString::fromUcs4(&character, 1), codePoint(character));
+    }
+    const auto known = std::find_if(invisibleCharacters.begin(), invisibleCharacters.end(),
+        [character](const InvisibleCharacter &entry) { return entry.character == character; });
+    const QString name = known != invisibleCharacters.end()
+        ? translated(known->name)
+        : FileMessages::tr("an invisible character");
+    return FileMessages::tr("%1 [U+%2]").arg(name, codePoint(character));
+}
+
+// One fault, as a clause of the reason a value is refused.
+QString faultClause(const ItemCsv::Fault &fault)
+{
+    switch (fault.kind) {
+    case ItemCsv::ValueFault::Comma:
+        return FileMessages::tr("a comma would split the value into two fields");
+    case ItemCsv::ValueFault::LineBreak:
+        return FileMessages::tr("a line break would split the row in two");
+    case ItemCsv::ValueFault::ControlCharacter:
+        return FileMessages::tr("%1 does not show in the grid").arg(characterName(fault.character));
+    case ItemCsv::ValueFault::UnrepresentableCharacter:
+        return FileMessages::tr("Windows-1252 cannot hold %1").arg(characterName(fault.character));
+    }
+    return {};
+}
+
+// The sentence that names one refused value: a fault in a sentence made for its kind, several
+// faults as a list.
 QString refusedValue(const ItemCsv::ValueProblem &problem)
 {
     const QString row = QString::number(problem.row + 1);
     const QString column = heading(problem.column);
-    const char32_t character = problem.character;
-    switch (problem.fault) {
+    if (problem.faultCount > 1) {
+        return FileMessages::tr("Nothing was saved. The handheld would read the value in row "
+                                "%1, column \u201C%2\u201D wrongly: %3 Please change that value.")
+            .arg(row, column, FileMessages::valueFault(problem));
+    }
+    const char32_t character = problem.faults.first().character;
+    switch (problem.faults.first().kind) {
     case ItemCsv::ValueFault::Comma:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains a comma, which would split it into two fields, so the "
@@ -106,16 +176,15 @@ QString refusedValue(const ItemCsv::ValueProblem &problem)
             .arg(row, column);
     case ItemCsv::ValueFault::ControlCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                                "contains the control character U+%3, which does not show in "
-                                "the grid and which the handheld may read wrongly. Please change "
-                                "that value.")
-            .arg(row, column, codePoint(character));
+                                "contains %3, which does not show in the grid and which the "
+                                "handheld may read wrongly. Please change that value.")
+            .arg(row, column, characterName(character));
     case ItemCsv::ValueFault::UnrepresentableCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
-                                "contains the character \u201C%3\u201D (U+%4), which the file's "
-                                "character set, Windows-1252, cannot hold, so the handheld would "
-                                "read the file wrongly. Please change that value.")
-            .arg(row, column, QString::fromUcs4(&character, 1), codePoint(character));
+                                "contains %3, which the file's character set, Windows-1252, "
+                                "cannot hold, so the handheld would read the file wrongly. "
+                                "Please change that value.")
+            .arg(row, column, characterName(character));
     }
     return {};
 }
@@ -146,20 +215,14 @@ QString refusedValues(const ItemCsv::UnwritableValues &refused)
 
 QString FileMessages::valueFault(const ItemCsv::ValueProblem &problem)
 {
-    const char32_t character = problem.character;
-    switch (problem.fault) {
-    case ItemCsv::ValueFault::Comma:
-        return tr("a comma would split the value into two fields.");
-    case ItemCsv::ValueFault::LineBreak:
-        return tr("a line break would split the row in two.");
-    case ItemCsv::ValueFault::ControlCharacter:
-        return tr("the control character U+%1 does not show in the grid.")
-            .arg(codePoint(character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
-        return tr("Windows-1252 cannot hold the character \u201C%1\u201D (U+%2).")
-            .arg(QString::fromUcs4(&character, 1), codePoint(character));
+    QStringList clauses;
+    for (const ItemCsv::Fault &fault : problem.faults)
+        clauses.append(faultClause(fault));
+    if (problem.faultCount > problem.faults.size()) {
+        clauses.append(tr("and %n more", nullptr,
+            int(std::min<qsizetype>(problem.faultCount - problem.faults.size(), INT_MAX))));
     }
-    return {};
+    return tr("%1.").arg(clauses.join(QStringLiteral("; ")));
 }
 
 QString FileMessages::refusedCount(qsizetype count)
@@ -175,24 +238,43 @@ QString FileMessages::refusedCount(qsizetype count)
 QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString &fileName)
 {
     using ItemCsv::SaveOutcome;
+    const QString name = ItemCsv::shownName(fileName);
     switch (result.outcome) {
     case SaveOutcome::Saved:
         return tr("Exported successfully");
     case SaveOutcome::SavedUnconfirmed:
         return tr("\u201C%1\u201D was saved, but the system could not confirm that the change is "
                   "on the disk: %2")
-            .arg(fileName, result.error);
+            .arg(name, result.error);
     case SaveOutcome::Refused:
         return refusedValues(result.refused);
     case SaveOutcome::NotAFile:
-        return translated(sentencesFor(result.kind).onSave).arg(fileName);
+        return translated(sentencesFor(result.kind).onSave).arg(name);
     case SaveOutcome::Failed:
-        return tr("Could not save \u201C%1\u201D: %2").arg(fileName, result.error);
+        return tr("Could not save \u201C%1\u201D: %2").arg(name, result.error);
     case SaveOutcome::Damaged:
         return tr("Could not save \u201C%1\u201D: %2. Putting its old contents back failed too, "
                   "so the file may be damaged; its old contents are in \u201C%3\u201D. Your rows "
                   "are still here.")
-            .arg(fileName, result.error, result.backup);
+            .arg(name, result.error, ItemCsv::shownName(result.backup));
+    case SaveOutcome::Busy:
+        return tr("\u201C%1\u201D is being saved by another program. Nothing was written; your "
+                  "rows are still here.")
+            .arg(name);
+    case SaveOutcome::Replaced:
+        return tr("\u201C%1\u201D was replaced by another program while it was being saved. "
+                  "Nothing was written; your rows are still here.")
+            .arg(name);
+    case SaveOutcome::SavedToReplacedFile:
+        return tr("\u201C%1\u201D was replaced by another program while it was being saved. Your "
+                  "rows went into the file it replaced; save again to write them under this name.")
+            .arg(name);
+    case SaveOutcome::BackupFailed:
+        return tr("Could not keep a copy of the old contents in \u201C%1\u201D: %2. Nothing was "
+                  "written; your rows are still here.")
+            .arg(ItemCsv::shownName(result.place), result.error);
+    case SaveOutcome::UnreadableName:
+        return unreadableName(name);
     case SaveOutcome::Cancelled:
         break;
     }
@@ -202,6 +284,7 @@ QString FileMessages::afterSave(const ItemCsv::SaveResult &result, const QString
 QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString &fileName)
 {
     using ItemCsv::OpenOutcome;
+    const QString name = ItemCsv::shownName(fileName);
     switch (result.outcome) {
     case OpenOutcome::Opened:
     case OpenOutcome::NeedsDialect:
@@ -210,23 +293,41 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
     case OpenOutcome::ReadStopped:
         return tr("Reading \u201C%1\u201D stopped after %2 lines: %3. The rows read before that "
                   "were added.")
-            .arg(fileName)
+            .arg(name)
             .arg(result.lines)
             .arg(result.error);
     case OpenOutcome::NotText:
         return tr("\u201C%1\u201D is not a text file. No row was added.").arg(fileName);
     case OpenOutcome::NotAFile:
-        return translated(sentencesFor(result.kind).onOpen).arg(fileName);
+        return translated(sentencesFor(result.kind).onOpen).arg(name);
     case OpenOutcome::CannotOpen:
-        return tr("Could not open \u201C%1\u201D: %2").arg(fileName, result.error);
+        return tr("Could not open \u201C%1\u201D: %2").arg(name, result.error);
     case OpenOutcome::OutOfMemory:
         return tr("Could not open \u201C%1\u201D: its rows do not fit in the memory left. No row "
                   "was added.")
-            .arg(fileName);
+            .arg(name);
     case OpenOutcome::LineTooLong:
         return tr("Could not open \u201C%1\u201D: line %2 is too long to open. No row was added.")
-            .arg(fileName)
+            .arg(name)
             .arg(result.tooLongLine);
+    case OpenOutcome::Busy:
+        return tr("\u201C%1\u201D is being saved by another program. No row was added; try again.")
+            .arg(name);
+    case OpenOutcome::UnreadableName:
+        return unreadableName(name);
     }
     return {};
+}
+
+QString FileMessages::earlierSave(const QString &fileName, const QString &backup)
+{
+    return tr("An earlier save of \u201C%1\u201D was interrupted. The file's contents from before "
+              "that save are in \u201C%2\u201D.")
+        .arg(ItemCsv::shownName(fileName), ItemCsv::shownName(backup));
+}
+
+QString FileMessages::unreadableName(const QString &shownName)
+{
+    return tr("The name of \u201C%1\u201D cannot be read as text; rename the file and try again.")
+        .arg(shownName);
 }

@@ -18,10 +18,16 @@ public:
     // What the user is told after an Open that did not add every line of the file; empty for
     // one that did, and for a cancelled one.
     static QString afterOpen(const ItemCsv::OpenResult &result, const QString &fileName);
-    // Why the handheld would read a value wrongly, as one line of Save's list ends: "a comma
-    // would split the value into two fields."
+    // What the user is told, once, of a backup that a save of the file which never ended left.
+    static QString earlierSave(const QString &fileName, const QString &backup);
+    // Why the handheld would read a value wrongly, as one line of Save's list ends, each fault
+    // of it up to five and then how many more: "a comma would split the value into two
+    // fields; Windows-1252 cannot hold a narrow no-break space [U+202F]."
     static QString valueFault(const ItemCsv::ValueProblem &problem);
     // How many values of the table Save would refuse and how to find them, for the line under
     // Save's own tooltip; empty for none.
     static QString refusedCount(qsizetype count);
+
+private:
+    static QString unreadableName(const QString &shownName);
 };

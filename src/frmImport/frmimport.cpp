@@ -202,6 +202,7 @@ frmImport::frmImport(QWidget *parent)
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
     connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
     watchRefusedValues();
+    nameForScreenReaders();
 
     Form_Load();
 }
@@ -410,6 +411,7 @@ void frmImport::DataGrid1_Change()
     // Only text that a key added at the end completes: Backspace, Delete, cut and the editor's
     // undo never do, so the user can take a completion away and shorten the text.
     const bool addedAtEnd = std::exchange(m_keyTypes, false) && DataGrid1->isCaretAtEnd();
+    m_typed = true;
     applyRowEvent(RowEvent::Editing);
     for (const PickListColumn &pickList : m_pickLists) {
         if (position(pickList.column) != DataGrid1->currentColumn())
@@ -435,14 +437,14 @@ frmImport::KeyCommand frmImport::keyCommand(const QKeyEvent &event) const
     const PickList *list = shownPickList();
     const bool listShown = list != nullptr;
     const bool entryHighlighted = listShown && !list->highlighted().isNull();
-    // With an editor open these keys are the editor's own.
+    // With an editor open these keys are the editor's own; Ctrl+Z while it has edits to undo.
+    if (event.matches(QKeySequence::Undo) && !DataGrid1->isUndoAvailableInCell())
+        return KeyCommand::Undo;
     if (!DataGrid1->isEditing()) {
         if (event.matches(QKeySequence::Copy))
             return KeyCommand::Copy;
         if (event.matches(QKeySequence::Paste))
             return KeyCommand::Paste;
-        if (event.matches(QKeySequence::Undo))
-            return KeyCommand::Undo;
         if (event.matches(QKeySequence::Redo)
             || event.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y))
             return KeyCommand::Redo;

@@ -131,6 +131,8 @@ private:
     // Marks the values that Save would refuse and keeps Save's tooltip counting them.
     void watchRefusedValues();
     void goToRefusedValue(bool forward);
+    void nameForScreenReaders();
+    void describeCellEditor();
     void showRefusedCount(qsizetype count);
     // Save's tooltip as designed.
     static QString saveToolTip();
@@ -162,7 +164,10 @@ private:
         ItemCsv::OpenResult &read, const QString &fileName, ItemCsv::BlankFirstRow firstRow);
     void ExportCsv();
     void ImportCsv();
-    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label);
+    void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
+    enum class Cancelling { Possible, Impossible };
+    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
+        Cancelling cancelling = Cancelling::Possible);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
     void showError(const QString &text);
@@ -194,6 +199,9 @@ private:
     int m_stepDepth = 0;
     // Whether the key being handled adds text to the cell.
     bool m_keyTypes = false;
+    // Whether typing changed the current cell since the last step: its editor stored a change,
+    // or a pick list's entry went into it. The only change of the rows made outside a command.
+    bool m_typed = false;
     // In the order the lists are aligned: Group, Store, Item Type, Aisle No.
     std::array<PickListColumn, 4> m_pickLists {};
     DialogRunner m_runDialog;

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 
 ItemGrid::ItemGrid(QWidget *parent)
@@ -14,7 +15,7 @@ ItemGrid::ItemGrid(QWidget *parent)
     auto *delegate = new CellDelegate(this);
     setItemDelegate(delegate);
     connect(delegate, &CellDelegate::textEdited, this, &ItemGrid::Change);
-    connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::keyPressed);
+    connect(delegate, &CellDelegate::keyPressed, this, &ItemGrid::editorKeyPressed);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
@@ -64,19 +65,77 @@ QString ItemGrid::currentCellText() const
     return current.data(Qt::EditRole).toString();
 }
 
+QLineEdit *ItemGrid::cellEditor() const
+{
+    return qobject_cast<QLineEdit *>(indexWidget(currentIndex()));
+}
+
+// In the open editor the text is replaced by an edit of the editor's own, a step of its undo:
+// setting the text would wipe the editor's undo history.
 void ItemGrid::setCurrentCellText(const QString &text)
 {
     const QModelIndex current = currentIndex();
-    if (current.isValid())
-        model()->setData(current, text, Qt::EditRole);
+    QLineEdit *editor = cellEditor();
+    if (!editor) {
+        if (current.isValid())
+            model()->setData(current, text, Qt::EditRole);
+        return;
+    }
+    if (editor->text() == text)
+        return;
+    editor->selectAll();
+    editor->insert(text);
+    commitData(editor);
+    m_fill = {current, text};
 }
 
 void ItemGrid::completeCurrentCell(const QString &word, int typed)
 {
-    if (currentCellText() != word)
-        setCurrentCellText(word);
-    if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(currentIndex())))
-        editor->setSelection(int(word.size()), typed - int(word.size()));
+    setCurrentCellText(word);
+    QLineEdit *editor = cellEditor();
+    if (!editor || m_fill.text != word)
+        return;
+    editor->setSelection(int(word.size()), typed - int(word.size()));
+    m_fill.typed = typed;
+}
+
+// The editor's own undo, but with the caret after the text as typing left it, where the
+// editor would select the text that the fill replaced.
+bool ItemGrid::takeBackFill()
+{
+    QLineEdit *editor = cellEditor();
+    if (!editor || m_fill.cell != currentIndex() || editor->text() != m_fill.text)
+        return false;
+    m_fill = {};
+    editor->undo();
+    editor->end(false);
+    return true;
+}
+
+// Ctrl+Z right after a fill takes the fill back. A key that types over a completion replaces
+// it as if it had never been offered, so that the cell holds what was typed ("vx", not "Vx")
+// and the editor's Ctrl+Z steps back through the typing; taking the completion back is no
+// change the window hears of.
+void ItemGrid::editorKeyPressed(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Undo) && takeBackFill()) {
+        event->accept();
+        return;
+    }
+    Q_EMIT keyPressed(event);
+    QLineEdit *editor = cellEditor();
+    if (!event->isAccepted() && !event->text().isEmpty() && event->text().front().isPrint()
+        && editor && m_fill.typed >= 0 && editor->selectionStart() == m_fill.typed
+        && editor->selectionEnd() == editor->text().size()) {
+        const QSignalBlocker quiet(editor);
+        takeBackFill();
+    }
+}
+
+bool ItemGrid::isUndoAvailableInCell() const
+{
+    const QLineEdit *editor = cellEditor();
+    return editor && editor->isUndoAvailable();
 }
 
 bool ItemGrid::isCaretAtEnd() const

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QTableView>
 
 #include <optional>
 
+class QLineEdit;
 class ValueMarks;
 
 // The item grid: a table view whose cell editor stores every keystroke in the model at once,
@@ -30,11 +32,16 @@ public:
     void setCurrentColumn(int column);
     // The text of the current cell: the cell editor's while it is open.
     QString currentCellText() const;
-    // Replaces the current cell's whole text, in the open cell editor too.
+    // The open cell editor, if any.
+    QLineEdit *cellEditor() const;
+    // Replaces the current cell's whole text, in the open cell editor too, where Ctrl+Z takes
+    // it back.
     void setCurrentCellText(const QString &text);
     // Replaces the current cell's text with `word` of which the user typed the first `typed`
     // characters: the caret stays after them and the rest is selected, so typing on replaces it.
     void completeCurrentCell(const QString &word, int typed);
+    // Whether the open cell editor has an edit left to undo.
+    bool isUndoAvailableInCell() const;
     // Whether the cell editor is open with the caret after its text and nothing selected.
     bool isCaretAtEnd() const;
     // Stores and closes the open cell editor, if any, giving the focus back to the grid.
@@ -68,4 +75,20 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    // A key in the cell editor, before the editor acts on it.
+    void editorKeyPressed(QKeyEvent *event);
+    // Takes back the last fill while the open editor still shows it; whether it did.
+    bool takeBackFill();
+
+    // The text the program last filled a cell's editor with, and for a completion the
+    // characters of it that the user typed.
+    struct Fill
+    {
+        QPersistentModelIndex cell;
+        QString text;
+        int typed = -1;
+    };
+    Fill m_fill;
 };

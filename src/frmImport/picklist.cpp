@@ -12,8 +12,9 @@
 
 namespace {
 
-// The list is a few hundred pixels wide, so no entry shows more than this many characters; laying
-// out a remembered value of a million characters to elide it took a second each keystroke.
+// The list is a few hundred pixels wide, so no entry shows more than its first and last
+// DrawnLength / 2 characters; laying out a remembered value of a million characters to elide it
+// took a second each keystroke.
 constexpr qsizetype DrawnLength = 300;
 // A tooltip shows at most this many characters of an entry, in lines of at most LineLength: one
 // line of a long value was wider than the screen and took seconds to lay out.
@@ -29,6 +30,21 @@ QString prefix(const QString &text, qsizetype length)
     if (text.at(length - 1).isHighSurrogate())
         --length;
     return text.first(length) + u'\u2026';
+}
+
+// The first and last DrawnLength / 2 characters of a longer text, not cutting a surrogate
+// pair, with an ellipsis between them.
+QString drawnForm(const QString &text)
+{
+    if (text.size() <= DrawnLength)
+        return text;
+    qsizetype head = DrawnLength / 2;
+    qsizetype tail = DrawnLength / 2;
+    if (text.at(head - 1).isHighSurrogate())
+        --head;
+    if (text.at(text.size() - tail).isLowSurrogate())
+        --tail;
+    return text.first(head) + u'\u2026' + text.last(tail);
 }
 
 // The text in lines of at most LineLength characters, broken after a space where the line
@@ -91,7 +107,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        option->text = prefix(option->text, DrawnLength);
+        option->text = drawnForm(option->text);
     }
 
 private:
@@ -117,6 +133,8 @@ PickList::PickList(QWidget *parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
+    // Two stores that begin alike stay apart: "Farm…market", "Farm…shop".
+    setTextElideMode(Qt::ElideMiddle);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -154,10 +172,38 @@ void PickList::clearHighlight()
     selectionModel()->clear();
 }
 
+// Qt tells screen readers of the list's new current entry and its selection, though the
+// keyboard focus stays in the cell.
 void PickList::highlight(int row)
 {
     if (row < 0 || row >= m_entries->rowCount())
         return;
     setCurrentIndex(m_entries->index(row));
     scrollTo(currentIndex());
+}
+
+QString PickList::summary() const
+{
+    const QStringList entries = m_entries->stringList();
+    QStringList first;
+    for (const QString &entry : entries.first(std::min<qsizetype>(entries.size(), 3)))
+        first.append(drawnForm(entry));
+    if (entries.size() == 1)
+        return tr("1 suggestion: %1. Down to choose.").arg(first.constFirst());
+    return tr("%n suggestions: %1. Down to choose.", nullptr, int(entries.size()))
+        .arg(first.join(QStringLiteral(", ")));
+}
+
+void PickList::showEvent(QShowEvent *event)
+{
+    QListView::showEvent(event);
+    Q_EMIT shownChanged();
+}
+
+// Not when the window hides it with itself, as it closes.
+void PickList::hideEvent(QHideEvent *event)
+{
+    QListView::hideEvent(event);
+    if (isHidden())
+        Q_EMIT shownChanged();
 }

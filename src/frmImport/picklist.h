@@ -4,8 +4,8 @@
 
 class QStringListModel;
 
-// A pop-up pick list under a grid column. It never takes the keyboard focus, so the user goes
-// on typing in the cell while it is shown, and it is filled in one call.
+// A pop-up pick list by a grid column's current row. It never takes the keyboard focus, so the user
+// goes on typing in the cell while it is shown, and it is filled in one call.
 class PickList : public QListView
 {
     Q_OBJECT
@@ -27,10 +27,19 @@ public:
     void highlightNext();
     void highlightPrevious();
     void clearHighlight();
+    // What a screen reader is told of the list: how many entries it offers, and the first
+    // three.
+    QString summary() const;
 
 Q_SIGNALS:
     // The user clicked an entry; carries its text.
     void chosen(const QString &text);
+    // The list was shown, or hidden on its own.
+    void shownChanged();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void highlight(int row);

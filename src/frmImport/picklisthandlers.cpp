@@ -33,9 +33,10 @@ PickList *frmImport::shownPickList() const
     return nullptr;
 }
 
-// Places a list under the current row as drawn. A list taller than the room left below the row
-// stops at the window's bottom edge and scrolls, so that every entry can still be reached.
-// While the row is not wholly in view there is no place under it, and the list is hidden.
+// Places a list by the current row as drawn: below it where the list's height fits in the window
+// there, else above it where it fits there, else on the side with more room, where it scrolls
+// so that every entry can still be reached. While the row is not wholly in view there is no
+// place by it, and the list is hidden.
 void frmImport::placePickList(PickList *list, int height)
 {
     const std::optional<int> bottom = DataGrid1->currentRowBottom();
@@ -43,9 +44,12 @@ void frmImport::placePickList(PickList *list, int height)
         list->hide();
         return;
     }
-    const int top = DataGrid1->y() + *bottom;
-    list->setGeometry(
-        list->x(), top, list->width(), std::max(std::min(height, this->height() - top), 1));
+    const int below = DataGrid1->y() + *bottom;
+    const int above = below - DataGrid1->rowHeight(DataGrid1->currentIndex().row());
+    const int roomBelow = this->height() - below;
+    const bool goesBelow = height <= roomBelow || (height > above && roomBelow >= above);
+    const int shown = std::max(std::min(height, goesBelow ? roomBelow : above), 1);
+    list->setGeometry(list->x(), goesBelow ? below : above - shown, list->width(), shown);
 }
 
 void frmImport::placeShownPickLists()
@@ -95,11 +99,13 @@ void frmImport::hidePickLists()
 
 void frmImport::choosePickListEntry(PickList *list, const QString &entry)
 {
-    // With the cell closed (a list still shown after Update Row), no editor reports the change:
-    // the choice changes the committed row as typing would.
-    const bool changesClosedCell = !DataGrid1->isEditing() && DataGrid1->currentCellText() != entry;
+    // The choice changes the cell as typing would. With the cell closed (a list still shown
+    // after Update Row), no editor reports the change to the row buttons.
+    const bool changes = DataGrid1->currentCellText() != entry;
+    const bool changesClosedCell = changes && !DataGrid1->isEditing();
     DataGrid1->setCurrentCellText(entry);
     list->hide();
+    m_typed = m_typed || changes;
     if (changesClosedCell)
         applyRowEvent(RowEvent::Editing);
 }

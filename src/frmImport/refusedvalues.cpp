@@ -27,4 +27,5 @@ void frmImport::showRefusedCount(qsizetype count)
     const QString toolTip = saveToolTip();
     const QString refused = FileMessages::refusedCount(count);
     cmdSave->setToolTip(refused.isEmpty() ? toolTip : toolTip + u'\n' + refused);
+    cmdSave->setAccessibleDescription(cmdSave->toolTip());
 }

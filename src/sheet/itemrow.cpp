@@ -245,8 +245,10 @@ RowArena::~RowArena()
 
 void RowArena::release(Slab *slab)
 {
-    if (slab != nullptr && --slab->users == 0)
+    if (slab != nullptr && --slab->users == 0) {
         ::operator delete(slab, std::align_val_t(SlabAlignment));
+        --s_liveSlabs;
+    }
 }
 
 void *RowArena::allocate(std::size_t bytes, Slab *&slab)
@@ -259,6 +261,7 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
     if (m_slab == nullptr || m_used + bytes > m_slab->size) {
         const std::size_t size = m_nextSize;
         void *fresh = ::operator new(size, std::align_val_t(SlabAlignment));
+        ++s_liveSlabs;
         release(m_slab);
         m_slab = new (fresh) Slab {1, size};
         m_used = header;

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -175,6 +176,9 @@ public:
     std::optional<ItemRow> make(const std::array<FieldText, ColumnCount> &fields,
         std::uint8_t present, const KeepGoing &keepGoing = {});
 
+    // The slabs of every arena that are still in memory, for a test to see that each goes.
+    static std::size_t liveSlabs() { return s_liveSlabs; }
+
 private:
     struct Slab;
     friend class ItemRow;
@@ -184,6 +188,7 @@ private:
     void *allocate(std::size_t bytes, Slab *&slab);
     static void release(Slab *slab);
 
+    static inline std::atomic<std::size_t> s_liveSlabs = 0;
     Slab *m_slab = nullptr;
     std::size_t m_used = 0;
     std::size_t m_nextSize = std::size_t(16) * 1024;

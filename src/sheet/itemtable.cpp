@@ -406,44 +406,66 @@ void ItemTable::swapAll(std::vector<Splice> &splices, bool backwards)
     std::vector<std::vector<ItemRow>> taken(splices.size());
     std::size_t rows = m_rows.size();
     std::size_t most = rows;
+    qint64 total = 0;
     for (std::size_t i = 0; i < splices.size(); ++i) {
         const Splice &splice = splices[backwards ? splices.size() - 1 - i : i];
         if (splice.count != int(splice.rows.size()))
-            taken[i].reserve(std::size_t(splice.count));
+            taken[i].resize(std::size_t(splice.count));
         rows = rows - std::size_t(splice.count) + splice.rows.size();
         most = std::max(most, rows);
+        total += std::max(qint64(splice.count), qint64(splice.rows.size()));
     }
     m_rows.reserve(most);
+    qint64 done = 0;
+    const bool reporting = m_historyProgress && total > RowsPerReport;
+    const std::function<void(int)> moved = [&](int count) {
+        done += count;
+        if (reporting)
+            m_historyProgress(done, total);
+    };
     for (std::size_t i = 0; i < splices.size(); ++i)
-        swap(splices[backwards ? splices.size() - 1 - i : i], taken[i]);
+        swap(splices[backwards ? splices.size() - 1 - i : i], taken[i], moved);
 }
 
-void ItemTable::swap(Splice &splice, std::vector<ItemRow> &taken)
+// The rows move in parts of RowsPerReport, each told to the grid and to `moved` on its own, so
+// that a change of a million rows shows how far it got. Rows are taken out from the back, so
+// that the rows after them move once for each part.
+void ItemTable::swap(
+    Splice &splice, std::vector<ItemRow> &taken, const std::function<void(int)> &moved)
 {
-    const auto at = m_rows.begin() + splice.at;
-    if (splice.count == int(splice.rows.size())) {
-        std::swap_ranges(at, at + splice.count, splice.rows.begin());
-        if (splice.count > 0) {
-            Q_EMIT dataChanged(index(splice.at, 0),
-                index(splice.at + splice.count - 1, ColumnCount - 1),
+    const int count = splice.count;
+    const int put = int(splice.rows.size());
+    if (count == put) {
+        for (int done = 0; done < count; done += RowsPerReport) {
+            const int part = std::min(RowsPerReport, count - done);
+            const auto at = m_rows.begin() + splice.at + done;
+            std::swap_ranges(at, at + part, splice.rows.begin() + done);
+            Q_EMIT dataChanged(index(splice.at + done, 0),
+                index(splice.at + done + part - 1, ColumnCount - 1),
                 {Qt::DisplayRole, Qt::EditRole});
+            moved(part);
         }
         return;
     }
-    taken.insert(
-        taken.end(), std::make_move_iterator(at), std::make_move_iterator(at + splice.count));
-    if (splice.count > 0) {
-        beginRemoveRows({}, splice.at, splice.at + splice.count - 1);
-        m_rows.erase(at, at + splice.count);
+    for (int left = count; left > 0;) {
+        const int part = std::min(RowsPerReport, left);
+        left -= part;
+        const auto at = m_rows.begin() + splice.at + left;
+        std::move(at, at + part, taken.begin() + left);
+        beginRemoveRows({}, splice.at + left, splice.at + left + part - 1);
+        m_rows.erase(at, at + part);
         endRemoveRows();
+        moved(part);
     }
-    if (!splice.rows.empty()) {
-        beginInsertRows({}, splice.at, splice.at + int(splice.rows.size()) - 1);
-        m_rows.insert(m_rows.begin() + splice.at, std::make_move_iterator(splice.rows.begin()),
-            std::make_move_iterator(splice.rows.end()));
+    for (int done = 0; done < put; done += RowsPerReport) {
+        const int part = std::min(RowsPerReport, put - done);
+        const auto from = std::make_move_iterator(splice.rows.begin() + done);
+        beginInsertRows({}, splice.at + done, splice.at + done + part - 1);
+        m_rows.insert(m_rows.begin() + splice.at + done, from, from + part);
         endInsertRows();
+        moved(part);
     }
-    splice.count = int(splice.rows.size());
+    splice.count = put;
     splice.rows = std::move(taken);
 }
 
@@ -477,6 +499,8 @@ QVariant ItemTable::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
+    if (role == Qt::AccessibleDescriptionRole && m_describe)
+        return m_describe(index);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const ItemRow &row = m_rows[std::size_t(index.row())];

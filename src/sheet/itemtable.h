@@ -109,8 +109,17 @@ public:
     // of memory throws std::bad_alloc before any row moves.
     void undo(std::vector<Splice> &splices);
     void redo(std::vector<Splice> &splices);
+    // Told how far an undo or redo of more than RowsPerReport rows got. Its answer is not
+    // heeded: a step is never left half done.
+    void setHistoryProgress(Progress progress) { m_historyProgress = std::move(progress); }
+    static constexpr int RowsPerReport = 65536;
     CursorState cursorState() const { return {m_cursor, m_onDeletedRow, m_pending}; }
     void setCursorState(const CursorState &state);
+
+    // What a screen reader is told of a cell besides its text (its accessible description),
+    // which the window knows and the table does not; nothing by default.
+    using CellDescription = std::function<QString(const QModelIndex &cell)>;
+    void setCellDescription(CellDescription describe) { m_describe = std::move(describe); }
 
     // The current row's index, or -1 when there is none.
     int currentRow() const { return hasCurrentRow() ? m_cursor : -1; }
@@ -137,8 +146,8 @@ private:
     // Undoes splices from the journal, or does them again, last first when `backwards`.
     void swapAll(std::vector<Splice> &splices, bool backwards);
     // Undoes one splice, or does it again, in the room that swapAll made for it: the table has
-    // room for the rows it puts in and `taken`, empty, for those it takes out.
-    void swap(Splice &splice, std::vector<ItemRow> &taken);
+    // room for the rows it puts in and `taken` a place for each row it takes out.
+    void swap(Splice &splice, std::vector<ItemRow> &taken, const std::function<void(int)> &moved);
     void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
 
@@ -150,4 +159,6 @@ private:
     Pending m_pending = Pending::None;
     bool m_journaling = false;
     std::vector<Splice> m_journal;
+    CellDescription m_describe;
+    Progress m_historyProgress;
 };
