@@ -30,7 +30,7 @@ constexpr int MostColumnsShown = 100;
 
 QString lines(qint64 count)
 {
-    return count == 1 ? ImportPreview::tr("1 line") : ImportPreview::tr("%1 lines").arg(count);
+    return count == 1 ? ImportPreview::tr("1 line") : ImportPreview::tr("%L1 lines").arg(count);
 }
 
 QString quotedValues(const QStringList &values)
@@ -57,7 +57,7 @@ QString extraValuesNote(const ItemCsv::TextReading &reading)
                                  "out: %1")
             .arg(named.join(QStringLiteral(", ")));
     }
-    return ImportPreview::tr("%1 lines have more than six values; their extra values are left "
+    return ImportPreview::tr("%L1 lines have more than six values; their extra values are left "
                              "out: %2")
         .arg(reading.linesWithExtraValues)
         .arg(named.join(QStringLiteral(", ")));
@@ -109,7 +109,7 @@ QString rowsNote(const ItemCsv::TextReading &reading)
         return ImportPreview::tr("No row will be added.");
     if (reading.rowCount == 1)
         return ImportPreview::tr("1 row will be added.");
-    return ImportPreview::tr("%1 rows will be added.").arg(reading.rowCount);
+    return ImportPreview::tr("%L1 rows will be added.").arg(reading.rowCount);
 }
 
 QString encodingNote(const ItemCsv::OpenResult &read)
