@@ -1,7 +1,12 @@
 #pragma once
 
+#include "column.h"
+
 #include <QString>
 #include <QStringView>
+
+#include <array>
+#include <functional>
 
 // Cells on the clipboard as spreadsheets put them there: a Tab between the values of a row, a
 // line break after each row, and a cell that holds a Tab, a line break or a quote written in
@@ -12,11 +17,22 @@ namespace ClipboardCells {
 // Appends a value as a cell.
 void appendCell(QString &text, QStringView value);
 
-// Whether the cell that begins at `from` is a value in quotes, one that holds a Tab, a line
-// break or a "" and whose closing quote is followed by the separator, a line end or the end of
-// the text: then `value` is set to it without the quotes and the position after the closing
-// quote is returned. Otherwise -1: the cell is plain text, "Milk" and a quote that never closes
-// included.
-qsizetype quotedCellEnd(QStringView text, qsizetype from, QChar separator, QString &value);
+// The cells of one line of text.
+struct Line
+{
+    std::array<QStringView, ColumnCount> values;
+    int count = 0;
+    // The values of cells in quotes, and one more for those past the cells kept.
+    std::array<QString, ColumnCount + 1> unquoted;
+};
+
+// Reads the cells of the line that begins at `start`, separated by `separator`, keeping the
+// first `kept` in `line`. A cell in quotes (a value that holds a Tab, a line break or a "" and
+// whose closing quote is followed by the separator, a line end or the end of the text) is one
+// value without its quotes, and may hold line breaks; any other cell is plain text, "Milk" and a
+// quote that never closes included. Returns where the line ends, or -1 when `report`, told of
+// the position each time it passes `nextReport`, says stop.
+qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept, Line &line,
+    qsizetype &nextReport, const std::function<bool(qsizetype)> &report);
 
 } // namespace ClipboardCells

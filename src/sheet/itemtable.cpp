@@ -238,38 +238,20 @@ ItemTable::BlockResult ItemTable::setBlock(
         qsizetype start = 0;
         qsizetype nextReport = CharactersPerReport;
         std::array<FieldText, ColumnCount> fields;
-        // The values of the line's cells in quotes, and one for those past the last column.
-        std::array<QString, ColumnCount + 1> quotedValues;
+        ClipboardCells::Line cells;
+        const auto report = [&](qsizetype at) {
+            done = at;
+            nextReport = at + CharactersPerReport;
+            return keepGoing();
+        };
         for (int line = 0;; ++line) {
-            // The line's values, those past the last column dropped. A cell in quotes may hold
-            // line breaks.
-            std::array<QStringView, ColumnCount> values;
-            int count = 0;
-            qsizetype end = start;
-            for (;;) {
-                const bool kept = count < ColumnCount - column;
-                QString &unquoted = quotedValues[std::size_t(kept ? count : ColumnCount)];
-                qsizetype cellEnd = ClipboardCells::quotedCellEnd(text, end, separator, unquoted);
-                QStringView value = unquoted;
-                if (cellEnd < 0) {
-                    for (cellEnd = end; cellEnd < text.size() && text[cellEnd] != separator
-                         && text[cellEnd] != u'\r' && text[cellEnd] != u'\n';) {
-                        if (++cellEnd >= nextReport) {
-                            done = cellEnd;
-                            if (!keepGoing())
-                                return {Outcome::Cancelled};
-                            nextReport = cellEnd + CharactersPerReport;
-                        }
-                    }
-                    value = text.sliced(end, cellEnd - end);
-                }
-                if (kept)
-                    values[std::size_t(count++)] = value;
-                end = cellEnd;
-                if (end == text.size() || text[end] != separator)
-                    break;
-                ++end;
-            }
+            // The line's values, those past the last column dropped.
+            const qsizetype end = ClipboardCells::readLine(
+                text, start, separator, ColumnCount - column, cells, nextReport, report);
+            if (end < 0)
+                return {Outcome::Cancelled};
+            const std::array<QStringView, ColumnCount> &values = cells.values;
+            const int count = cells.count;
             if (line > 0 && line % LinesPerReport == 0) {
                 done = end;
                 if (!keepGoing())
