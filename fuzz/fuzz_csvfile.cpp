@@ -1,5 +1,6 @@
 // Arbitrary bytes as an item CSV file: read into a fresh item table through the reader the
-// Open command uses, perhaps given a value the file cannot carry, then saved through the checks
+// Open command uses (as an item file, also where Open would first show a preview), perhaps given
+// a value the file cannot carry, then saved through the checks
 // and writer the Save command uses, into memory and through the real file path onto a file
 // that may not grow past a chosen byte. Every input must give one row per line of the file's
 // text, the row holding the line's parts; a save that succeeds must give back the rows in the
@@ -13,6 +14,7 @@
 #include "csvcommands.h"
 #include "csvformat.h"
 #include "itemtable.h"
+#include "textreader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -100,51 +102,74 @@ struct ByteOrderMark
     QStringConverter::Encoding converter;
 };
 
-// The file's text by the rule Open states: a byte-order mark of UTF-8 or UTF-16 decides, then
-// valid UTF-8 with a character beyond ASCII, then Windows-1252.
-QString decodeFile(QByteArrayView file, ItemCsv::Encoding &encoding)
-{
-    using ItemCsv::Encoding;
-    const ByteOrderMark marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
-        {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
-        {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
-    for (const ByteOrderMark &mark : marks) {
-        if (file.startsWith(mark.bytes)) {
-            encoding = mark.encoding;
-            const QByteArrayView rest = file.sliced(std::strlen(mark.bytes));
-            QStringDecoder decoder(mark.converter, Stateless);
-            // An odd last byte of UTF-16 is one character that cannot be read.
-            if (mark.encoding != Encoding::Utf8 && rest.size() % 2 != 0)
-                return decoder.decode(rest.chopped(1)) + QChar(QChar::ReplacementCharacter);
-            return decoder.decode(rest);
-        }
-    }
-    const bool ascii
-        = std::all_of(file.begin(), file.end(), [](char c) { return uchar(c) < 0x80; });
-    if (!ascii && file.isValidUtf8()) {
-        encoding = Encoding::Utf8;
-        return QStringDecoder(QStringConverter::Utf8, Stateless).decode(file);
-    }
-    encoding = Encoding::Windows1252;
-    return QStringDecoder("windows-1252", Stateless).decode(file);
-}
-
-// The lines of the text, split by the rule the reader states: CR LF, LF or CR ends a line, and
+// The lines of a text, split by the rule the reader states: CR LF, LF or CR ends a line, and
 // text after the last line end is a line of its own.
-QStringList splitLines(QStringView text)
+template<typename View> QList<View> splitLines(View text)
 {
-    QStringList lines;
+    QList<View> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != u'\r' && text[i] != u'\n')
             continue;
-        lines.append(text.sliced(start, i - start).toString());
+        lines.append(text.sliced(start, i - start));
         if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
     if (start < text.size())
-        lines.append(text.sliced(start).toString());
+        lines.append(text.sliced(start));
+    return lines;
+}
+
+// The file's lines by the rule Open states: a byte-order mark of UTF-8 or UTF-16 decides for the
+// whole file; otherwise a line that is valid UTF-8 with a character beyond ASCII is UTF-8, any
+// other Windows-1252. `text` tells whether the file is text: no NUL in its first 64 KiB.
+QStringList fileLines(QByteArrayView file, ItemCsv::Encoding &encoding, bool &text)
+{
+    using ItemCsv::Encoding;
+    const ByteOrderMark marks[] = {{"\xEF\xBB\xBF", Encoding::Utf8, QStringConverter::Utf8},
+        {"\xFF\xFE", Encoding::Utf16LittleEndian, QStringConverter::Utf16LE},
+        {"\xFE\xFF", Encoding::Utf16BigEndian, QStringConverter::Utf16BE}};
+    QStringList lines;
+    for (const ByteOrderMark &mark : marks) {
+        if (!file.startsWith(mark.bytes))
+            continue;
+        encoding = mark.encoding;
+        const QByteArrayView rest = file.sliced(std::strlen(mark.bytes));
+        QStringDecoder decoder(mark.converter, Stateless);
+        QString decoded;
+        // An odd last byte of UTF-16 is one character that cannot be read.
+        if (mark.encoding != Encoding::Utf8 && rest.size() % 2 != 0)
+            decoded = decoder.decode(rest.chopped(1)) + QChar(QChar::ReplacementCharacter);
+        else if (mark.encoding != Encoding::Utf8)
+            decoded = decoder.decode(rest);
+        if (mark.encoding == Encoding::Utf8) {
+            text = !rest.first(std::min<qsizetype>(rest.size(), 65536)).contains('\0');
+            for (const QByteArrayView line : splitLines(rest))
+                lines.append(QStringDecoder(QStringConverter::Utf8, Stateless).decode(line));
+        } else {
+            text = !QStringView(decoded)
+                        .first(std::min<qsizetype>(decoded.size(), 32768))
+                        .contains(QChar(0));
+            for (const QStringView line : splitLines(QStringView(decoded)))
+                lines.append(line.toString());
+        }
+        return lines;
+    }
+    text = !file.first(std::min<qsizetype>(file.size(), 65536)).contains('\0');
+    qsizetype utf8 = 0, windows1252 = 0;
+    for (const QByteArrayView line : splitLines(file)) {
+        const bool ascii
+            = std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii && line.isValidUtf8()) {
+            ++utf8;
+            lines.append(QStringDecoder(QStringConverter::Utf8, Stateless).decode(line));
+        } else {
+            windows1252 += ascii ? 0 : 1;
+            lines.append(QStringDecoder("windows-1252", Stateless).decode(line));
+        }
+    }
+    encoding = utf8 > 0 && windows1252 == 0 ? Encoding::Utf8 : Encoding::Windows1252;
     return lines;
 }
 
@@ -315,11 +340,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     TrickleDevice device(file, step, claimedSizes[plan & 3]);
     device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const ItemCsv::OpenResult read = ItemCsv::openTable(table, device);
-    if (!read.succeeded())
-        fail("reading from memory failed");
-
     ItemCsv::Encoding encoding {};
-    const QStringList lines = splitLines(decodeFile(file, encoding));
+    bool text = true;
+    const QStringList lines = fileLines(file, encoding, text);
+    if (text == (read.outcome == ItemCsv::OpenOutcome::NotText))
+        fail("a file with a NUL byte near its start was read, or one without was not");
+    if (!text)
+        return 0;
+    // A file that is not an item file is read as one when the user chooses so in its preview,
+    // which must give the same rows.
+    if (read.outcome == ItemCsv::OpenOutcome::NeedsDialect
+        && !ItemCsv::appendText(table, *read.text, ItemCsv::Dialect()).succeeded())
+        fail("reading the kept text as an item file failed");
+    else if (read.outcome != ItemCsv::OpenOutcome::NeedsDialect && !read.succeeded())
+        fail("reading from memory failed");
     if (read.encoding != encoding)
         fail("the file was read in another character set");
     if (read.lines != lines.size() || table.size() != lines.size())

@@ -1,6 +1,7 @@
 #include "csvcommands.h"
 #include "csvformat.h"
 #include "tablerows.h"
+#include "textreader.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
@@ -95,7 +96,31 @@ QByteArray save(ItemTable &table)
     return buffer.data();
 }
 
-QStringList read(const QByteArray &bytes)
+// How Open found a file that is not an item file to be written: "; quotes heading [Store,
+// Item Name, Price] decimal comma, quote unclosed on line 2, values past six on lines 5 9".
+QString describe(const ItemCsv::Dialect &dialect, const ItemCsv::TextReading &reading)
+{
+    QStringList columns;
+    for (const std::optional<Column> &column : dialect.columns)
+        columns.append(column ? heading(*column) : QStringLiteral("-"));
+    QStringList extraLines;
+    for (const ItemCsv::LeftOutValues &extra : reading.extraValues)
+        extraLines.append(QString::number(extra.line));
+    return QStringLiteral("%1 %2%3 [%4]%5%6%7")
+        .arg(dialect.separator == '\t' ? QStringLiteral("Tab") : QString(QChar(dialect.separator)),
+            dialect.quoting == ItemCsv::Quoting::Text ? "quotes as text" : "quotes",
+            dialect.headingLine ? " heading" : "", columns.join(u','),
+            reading.decimalCommaFound ? " decimal comma" : "",
+            reading.unclosedQuoteLine
+                ? QStringLiteral(", quote unclosed on line %1").arg(reading.unclosedQuoteLine)
+                : QString(),
+            extraLines.isEmpty() ? QString()
+                                 : ", values past six on lines " + extraLines.join(u' '));
+}
+
+// The rows Open gives for the bytes: an item file's, or those that the preview of any other file
+// shows in the dialect found, which `found` then describes.
+QStringList read(const QByteArray &bytes, QString *found = nullptr)
 {
     ItemTable table;
     QBuffer buffer;
@@ -104,6 +129,16 @@ QStringList read(const QByteArray &bytes)
     const ItemCsv::OpenResult result = ItemCsv::openTable(table, buffer);
     if (result.outcome == ItemCsv::OpenOutcome::LineTooLong && table.size() == 0)
         return {QStringLiteral("line %1 is too long").arg(result.tooLongLine)};
+    if (result.outcome == ItemCsv::OpenOutcome::NotText)
+        return {QStringLiteral("not text")};
+    if (result.outcome == ItemCsv::OpenOutcome::NeedsDialect && found) {
+        ItemCsv::TextReading reading = ItemCsv::previewText(*result.text, result.dialect, 100);
+        *found = describe(result.dialect, reading);
+        QStringList rows;
+        for (const ItemRow &row : reading.rows)
+            rows.append(describe(row));
+        return rows;
+    }
     if (result.lines != table.size() || !result.succeeded())
         qWarning("line count does not match the rows");
     return describe(table);
@@ -166,47 +201,107 @@ private Q_SLOTS:
         QCOMPARE(table.RecordCount(), rows.size());
     }
 
+    // Each file is read as an item file, as it always was, unless it looks written by a
+    // spreadsheet (`found` then says how; the rows are those its preview shows).
     void reader_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("empty file") << QByteArray() << QStringList();
-        QTest::newRow("one word") << QByteArray(
-            "Bread\r\n") << QStringList {"Bread|<absent>|<absent>|<absent>|<absent>|<absent>"};
-        QTest::newRow("seventh part dropped")
-            << QByteArray("a,b,c,d,e,f,g\r\n") << QStringList {"a|b|c|d|e|f"};
+        QTest::addColumn<QString>("found");
+        const QString nameOnly = QStringLiteral("%1|<absent>|<absent>|<absent>|<absent>|<absent>");
+        const QString byPosition = "[Item Name,Group,Price,Item Type,Store,Aisle No]";
+        QTest::newRow("empty file") << QByteArray() << QStringList() << "";
+        QTest::newRow("one word") << QByteArray("Bread\r\n") << QStringList {nameOnly.arg("Bread")}
+                                  << "";
         QTest::newRow("five commas: six empty values")
-            << QByteArray(",,,,,\r\n") << QStringList {"|||||"};
+            << QByteArray(",,,,,\r\n,,,,,\r\n") << QStringList {"|||||", "|||||"} << "";
         QTest::newRow("empty line: six absent values")
-            << QByteArray("\r\n") << QStringList {blankRow};
-        QTest::newRow("quote is plain text") << QByteArray(
-            "\"Milk\",\"a,b\"\r\n") << QStringList {R"("Milk"|"a|b"|<absent>|<absent>|<absent>)"};
-        QTest::newRow("comma in a value shifts the rest") << QByteArray(
-            "Eggs, large,Dairy,1,Item,Shop,4\r\n") << QStringList {"Eggs| large|Dairy|1|Item|Shop"};
+            << QByteArray("\r\n") << QStringList {blankRow} << "";
+        QTest::newRow("a first word between quotes is plain text")
+            << QByteArray("\"Milk\"\r\n") << QStringList {nameOnly.arg("\"Milk\"")} << "";
+        QTest::newRow("an empty quoted value is plain text")
+            << QByteArray("1,\"\",\"\"\r\n")
+            << QStringList {"1|\"\"|\"\"|<absent>|<absent>|<absent>"} << "";
+        QTest::newRow("quoted values on one line only: plain text")
+            << QByteArray("\"a\",\"b\"\nc\n")
+            << QStringList {"\"a\"|\"b\"|<absent>|<absent>|<absent>|<absent>", nameOnly.arg("c")}
+            << "";
+        QTest::newRow("a semicolon on some lines only: an item file after all")
+            << QByteArray("a;b\nc;d\ne\n")
+            << QStringList {nameOnly.arg("a;b"), nameOnly.arg("c;d"), nameOnly.arg("e")} << "";
+        QTest::newRow("a quote that never closes opens no quoted value")
+            << QByteArray("\"Big\" box,x\nMilk,y\n")
+            << QStringList {"\"Big\" box|x|<absent>|<absent>|<absent>|<absent>",
+                   "Milk|y|<absent>|<absent>|<absent>|<absent>"}
+            << "";
+        QTest::newRow("seven parts: a value past six")
+            << QByteArray("a,b,c,d,e,f,g\r\n") << QStringList {"a|b|c|d|e|f"}
+            << ", quotes " + byPosition + ", values past six on lines 1";
+        QTest::newRow("comma in a value shifts the rest")
+            << QByteArray("Eggs, large,Dairy,1,Item,Shop,4\r\n")
+            << QStringList {"Eggs| large|Dairy|1|Item|Shop"}
+            << ", quotes " + byPosition + ", values past six on lines 1";
+        QTest::newRow("quoted value with a comma")
+            << QByteArray("Cheddar,Dairy,3.49,Weight,\"Baker, Smith & Sons\",4\n")
+            << QStringList {"Cheddar|Dairy|3.49|Weight|Baker, Smith & Sons|4"}
+            << ", quotes " + byPosition;
+        QTest::newRow("quoted value with \"\" and one with a line break")
+            << QByteArray("\"say \"\"hi\"\"\",\"two\r\nlines\"\r\nx\r\n")
+            << QStringList {"say \"hi\"|two\nlines|<absent>|<absent>|<absent>|<absent>",
+                   nameOnly.arg("x")}
+            << ", quotes " + byPosition;
+        QTest::newRow("every text quoted")
+            << QByteArray("\"Milk\",\"Dairy\",1.15,\"Item\"\n\"Bread\",\"Bakery\",2.1,\"Item\"\n")
+            << QStringList {"Milk|Dairy|1.15|Item|<absent>|<absent>",
+                   "Bread|Bakery|2.1|Item|<absent>|<absent>"}
+            << ", quotes " + byPosition;
+        QTest::newRow("semicolons and decimal commas")
+            << QByteArray("Milk;Dairy;1,15;Item;Lidl;4\nBread;;2,10;Item;\"Aldi; Nord\";\n")
+            << QStringList {"Milk|Dairy|1,15|Item|Lidl|4", "Bread||2,10|Item|Aldi; Nord|"}
+            << "; quotes " + byPosition + " decimal comma";
+        QTest::newRow("Tabs") << QByteArray("Milk\tDairy\t1.15\nBread\tBakery\t2.10\n")
+                              << QStringList {"Milk|Dairy|1.15|<absent>|<absent>|<absent>",
+                                     "Bread|Bakery|2.10|<absent>|<absent>|<absent>"}
+                              << "Tab quotes " + byPosition;
+        QTest::newRow("headings in another order, fewer than six, one unknown")
+            << QByteArray("store;ITEM NAME ;Notes;Price\nLidl;Milk;fresh;1,15\n")
+            << QStringList {"Milk|<absent>|1,15|<absent>|Lidl|<absent>"}
+            << "; quotes heading [Store,Item Name,-,Price] decimal comma";
+        QTest::newRow("quoted headings, nothing after them") << QByteArray(
+            "\"Item Name\",\"Group\"\r\n") << QStringList() << ", quotes heading [Item Name,Group]";
+        QTest::newRow("a quote that never closes in a spreadsheet's file")
+            << QByteArray("Item Name;Group\n\"Milk;Dairy\nBread;Bakery\n")
+            << QStringList {"Milk;Dairy\nBread;Bakery|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "; quotes heading [Item Name,Group], quote unclosed on line 2";
+        QTest::newRow("a NUL byte: not text")
+            << QByteArray("Milk\0,x\n", 8) << QStringList {"not text"} << "";
+        QTest::newRow("a NUL byte past the first 64 KiB: text")
+            << QByteArray(65536, 'x') + QByteArray("\n\0\n", 3)
+            << QStringList {nameOnly.arg(QString(65536, u'x')), nameOnly.arg(QString(QChar(0)))}
+            << "";
         QTest::newRow("last line without line end")
-            << QByteArray("a\r\nb")
-            << QStringList {"a|<absent>|<absent>|<absent>|<absent>|<absent>",
-                   "b|<absent>|<absent>|<absent>|<absent>|<absent>"};
+            << QByteArray("a\r\nb") << QStringList {nameOnly.arg("a"), nameOnly.arg("b")} << "";
         QTest::newRow("lone LF, lone CR and CR LF")
             << QByteArray("a\nb\rc\r\n")
-            << QStringList {"a|<absent>|<absent>|<absent>|<absent>|<absent>",
-                   "b|<absent>|<absent>|<absent>|<absent>|<absent>",
-                   "c|<absent>|<absent>|<absent>|<absent>|<absent>"};
+            << QStringList {nameOnly.arg("a"), nameOnly.arg("b"), nameOnly.arg("c")} << "";
         QTest::newRow("CR then CR LF: an empty line between")
             << QByteArray("a\r\r\nb\r\n")
-            << QStringList {"a|<absent>|<absent>|<absent>|<absent>|<absent>", blankRow,
-                   "b|<absent>|<absent>|<absent>|<absent>|<absent>"};
+            << QStringList {nameOnly.arg("a"), blankRow, nameOnly.arg("b")} << "";
         QTest::newRow("ends in the middle of CR LF")
-            << QByteArray("a,b\r") << QStringList {"a|b|<absent>|<absent>|<absent>|<absent>"};
-        QTest::newRow("Windows-1252 decoded") << QByteArray(
-            "Cr\xE8me,\x80"
-            "2\r\n") << QStringList {"Crème|€2|<absent>|<absent>|<absent>|<absent>"};
+            << QByteArray("a,b\r") << QStringList {"a|b|<absent>|<absent>|<absent>|<absent>"} << "";
+        QTest::newRow("Windows-1252 decoded")
+            << QByteArray("Cr\xE8me,\x80"
+                          "2\r\n")
+            << QStringList {"Crème|€2|<absent>|<absent>|<absent>|<absent>"} << "";
     }
     void reader()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, rows);
-        QCOMPARE(read(bytes), rows);
+        QFETCH(QString, found);
+        QString foundNow;
+        QCOMPARE(read(bytes, &foundNow), rows);
+        QCOMPARE(foundNow, found);
     }
 
     // The reader takes the file a megabyte at a time; lines and CR LF pairs that straddle two
@@ -254,11 +349,11 @@ private Q_SLOTS:
                     QStringLiteral("next|row|<absent>|<absent>|<absent>|<absent>")}));
     }
 
-    // Work after a read, on rows read before or on one long line, still tells progress at
+    // Work after a read, on lines read before or on one long line, still tells progress at
     // least every MiB of text or 65,536 rows, so that Cancel works throughout. Guards against
-    // the fault where a file found not to be UTF-8 near its end, or a last line of hundreds of
-    // MB, froze the window for seconds with no progress and no Cancel. Each call is noted with
-    // the bytes read so far; the read is stopped at call `stopAt` (0: never).
+    // the fault where the lines of a file found to be an item file only at its end, or a last
+    // line of hundreds of MB, froze the window for seconds with no progress and no Cancel. Each
+    // call is noted with the bytes read so far; the read is stopped at call `stopAt` (0: never).
     void progressIsToldThroughoutLongWork_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -266,19 +361,18 @@ private Q_SLOTS:
         QTest::addColumn<QList<qint64>>("calls");
         QTest::addColumn<int>("rows");
         constexpr qint64 MiB = 1 << 20;
-        // 400,000 lines of "é" in UTF-8, read again as Windows-1252 when the last byte turns
-        // out not to be UTF-8: a call every 65,536 of them.
-        const QByteArray accents = QByteArray("\xC3\xA9\n").repeated(400'000) + "\xFF";
-        const QList<qint64> rereadCalls {
-            MiB, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001, 1'200'001};
-        QTest::newRow("rows read again as Windows-1252") << accents << 0 << rereadCalls << 400'001;
-        QTest::newRow("rows read again, stopped part-way")
-            << accents << 3 << rereadCalls.first(3) << 0;
-        // A line of 3 MiB that ends with the file: its separators are looked for, its
-        // characters checked and copied a MiB at a time.
+        // 400,000 lines that look split at semicolons until the last one, whose lines are kept
+        // as text and then read as an item file: a call every 65,536 of them.
+        const QByteArray semicolons = QByteArray("a;b\n").repeated(400'000) + "c";
+        const QList<qint64> itemFileCalls = QList<qint64>(5, MiB) + QList<qint64>(9, 1'600'001);
+        QTest::newRow("lines kept, then read as an item file")
+            << semicolons << 0 << itemFileCalls << 400'001;
+        QTest::newRow("lines kept, stopped while read as an item file")
+            << semicolons << 10 << itemFileCalls.first(10) << 0;
+        // A line of 3 MiB that ends with the file: its characters are copied into its row a
+        // MiB at a time.
         const QByteArray longLine(3 * MiB, 'x');
-        const QList<qint64> longLineCalls {
-            MiB, 2 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB, 3 * MiB};
+        const QList<qint64> longLineCalls {MiB, 2 * MiB, 3 * MiB, 3 * MiB, 3 * MiB};
         QTest::newRow("one long last line") << longLine << 0 << longLineCalls << 1;
         QTest::newRow("one long last line, stopped while stored")
             << longLine << 5 << longLineCalls.first(5) << 0;
@@ -303,8 +397,10 @@ private Q_SLOTS:
     }
 
     // Open reads what spreadsheets export besides the handheld's own Windows-1252: UTF-8 with
-    // or without a byte-order mark, and UTF-16 with one. Guards against the fault where such a
-    // file came in as "ï»¿CrÃ¨me", or as twice the rows full of NULs.
+    // or without a byte-order mark, and UTF-16 with one; without a mark, each line as UTF-8 or as
+    // Windows-1252. Guards against the faults where such a file came in as "ï»¿CrÃ¨me", as twice
+    // the rows full of NULs, or, for one Windows-1252 line in a UTF-8 file, with every accented
+    // letter of every line as two wrong ones.
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -319,30 +415,33 @@ private Q_SLOTS:
         const QByteArray utf8 = text.toUtf8();
         QTest::newRow("Windows-1252")
             << QStringEncoder("windows-1252").encode(text).operator QByteArray() << rows
-            << "Windows-1252";
-        QTest::newRow("UTF-8 without byte-order mark") << utf8 << rows << "UTF-8";
-        QTest::newRow("UTF-8 with byte-order mark") << "\xEF\xBB\xBF" + utf8 << rows << "UTF-8";
+            << "Windows-1252, lines 0 UTF-8 3 Windows-1252";
+        QTest::newRow("UTF-8 without byte-order mark")
+            << utf8 << rows << "UTF-8, lines 3 UTF-8 0 Windows-1252";
+        QTest::newRow("UTF-8 with byte-order mark")
+            << "\xEF\xBB\xBF" + utf8 << rows << "UTF-8, lines 0 UTF-8 0 Windows-1252";
         QTest::newRow("UTF-16 LE with byte-order mark")
             << QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom)
                    .encode(text)
                    .
                    operator QByteArray()
-            << rows << "UTF-16 LE";
+            << rows << "UTF-16 LE, lines 0 UTF-8 0 Windows-1252";
         QTest::newRow("UTF-16 BE with byte-order mark")
             << QStringEncoder(QStringConverter::Utf16BE, QStringConverter::Flag::WriteBom)
                    .encode(text)
                    .
                    operator QByteArray()
-            << rows << "UTF-16 BE";
+            << rows << "UTF-16 BE, lines 0 UTF-8 0 Windows-1252";
         QTest::newRow("mostly ASCII with one 0xE8 stays Windows-1252")
             << QByteArray("Milk,Dairy\r\nCr\xE8me,Dairy\r\nBread\r\n")
             << QStringList {"Milk|Dairy|<absent>|<absent>|<absent>|<absent>",
                    "Crème|Dairy|<absent>|<absent>|<absent>|<absent>",
                    "Bread|<absent>|<absent>|<absent>|<absent>|<absent>"}
-            << "Windows-1252";
+            << "Windows-1252, lines 0 UTF-8 1 Windows-1252";
         QTest::newRow("ASCII alone: Windows-1252")
             << QByteArray("Milk\r\n")
-            << QStringList {"Milk|<absent>|<absent>|<absent>|<absent>|<absent>"} << "Windows-1252";
+            << QStringList {"Milk|<absent>|<absent>|<absent>|<absent>|<absent>"}
+            << "Windows-1252, lines 0 UTF-8 0 Windows-1252";
         // Files larger than a read chunk: the choice holds over all of the file.
         const QByteArray chunkOfX((1 << 20) - 1, 'x');
         const QString xs = QString::fromLatin1(chunkOfX);
@@ -350,22 +449,22 @@ private Q_SLOTS:
             << chunkOfX + "\xC3\xA9\r\n\xE2\x82\xAC"
             << QStringList {xs + QStringLiteral("é|<absent>|<absent>|<absent>|<absent>|<absent>"),
                    "€|<absent>|<absent>|<absent>|<absent>|<absent>"}
-            << "UTF-8";
-        QTest::newRow("UTF-8 for more than a chunk, then a Windows-1252 byte")
+            << "UTF-8, lines 2 UTF-8 0 Windows-1252";
+        QTest::newRow("UTF-8, then a Windows-1252 line past the first chunk")
             << "caf\xC3\xA9,\xE2\x82\xAC\r\n" + chunkOfX + "\r\nCr\xE8me"
-            << QStringList {"cafÃ©|â‚¬|<absent>|<absent>|<absent>|<absent>",
+            << QStringList {"café|€|<absent>|<absent>|<absent>|<absent>",
                    xs + "|<absent>|<absent>|<absent>|<absent>|<absent>",
                    "Crème|<absent>|<absent>|<absent>|<absent>|<absent>"}
-            << "Windows-1252";
+            << "Windows-1252, lines 1 UTF-8 1 Windows-1252";
         QTest::newRow("UTF-8 cut in the middle of its last character")
             << QByteArray("caf\xC3\xA9\r\nx\xE2\x82")
-            << QStringList {"cafÃ©|<absent>|<absent>|<absent>|<absent>|<absent>",
+            << QStringList {"café|<absent>|<absent>|<absent>|<absent>|<absent>",
                    "xâ‚|<absent>|<absent>|<absent>|<absent>|<absent>"}
-            << "Windows-1252";
+            << "Windows-1252, lines 1 UTF-8 1 Windows-1252";
         QTest::newRow("a U+FEFF after the start is text")
             << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx")
             << QStringList {QStringLiteral("\uFEFFx|<absent>|<absent>|<absent>|<absent>|<absent>")}
-            << "UTF-8";
+            << "UTF-8, lines 0 UTF-8 0 Windows-1252";
     }
     void encodings()
     {
@@ -379,7 +478,11 @@ private Q_SLOTS:
         QVERIFY(result.succeeded());
         QCOMPARE(describe(table), rows);
         const QString names[] = {"Windows-1252", "UTF-8", "UTF-16 LE", "UTF-16 BE"};
-        QCOMPARE(names[int(result.encoding)], encoding);
+        QCOMPARE(QStringLiteral("%1, lines %2 UTF-8 %3 Windows-1252")
+                     .arg(names[int(result.encoding)])
+                     .arg(result.lineEncodings.utf8)
+                     .arg(result.lineEncodings.windows1252),
+            encoding);
     }
 
     // The rows a device claims to hold are only a hint for the memory to set aside. Guards

@@ -63,6 +63,15 @@ private Q_SLOTS:
         QTest::newRow("a line end after the last line adds no row")
             << "x\ny\n"
             << 0 << QStringList {a, rowWithName("x"), rowWithName("y")};
+        QTest::newRow("cells in quotes hold a Tab, a line break and a quote")
+            << "\"a\tb\"\t\"two\r\nlines\"\t\"say \"\"hi\"\"\"\n\"\"\"Milk\"\"\"\n"
+            << 1
+            << QStringList {a, "<absent>|a\tb|two\r\nlines|say \"hi\"|<absent>|<absent>",
+                   "<absent>|\"Milk\"|<absent>|<absent>|<absent>|<absent>"};
+        QTest::newRow("a quote that never closes is text")
+            << "\"Milk\tx\ny\"z\n"
+            << 0
+            << QStringList {a, "\"Milk|x|<absent>|<absent>|<absent>|<absent>", rowWithName("y\"z")};
     }
     void pasteFillsCellsAndAppendsRows()
     {
@@ -134,21 +143,32 @@ private Q_SLOTS:
         QCOMPARE(history(driver), startHistory);
     }
 
+    // Copy from the cell Bread, after pasting `pasted` there if any.
     void copyPutsCellsAsSpreadsheetsDo_data()
     {
+        QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("clipboard");
-        QTest::newRow("current cell") << "{Up}"
+        QTest::newRow("current cell") << ""
+                                      << "{Up}"
                                       << "Milk";
-        QTest::newRow("block by Shift and arrows") << "{Up}{Shift+Right}{Shift+Down}"
+        QTest::newRow("block by Shift and arrows") << ""
+                                                   << "{Up}{Shift+Right}{Shift+Down}"
                                                    << "Milk\tDairy\nBread\t\n";
+        const QString quoted = "\"a\tb\"\t\"say \"\"hi\"\"\"\n\"two\nlines\"\t\"\"\"x\"\"\"\n";
+        QTest::newRow("cells with a Tab, a line break or a quote: pasted back as they were")
+            << quoted << "{Shift+Right}{Shift+Down}" << quoted;
     }
     void copyPutsCellsAsSpreadsheetsDo()
     {
+        QFETCH(QString, pasted);
         QFETCH(QString, keys);
         QFETCH(QString, clipboard);
         WindowDriver driver;
         driver.keys(u"Milk{Tab}Dairy{Enter}Bread{Enter}{Up}");
+        QGuiApplication::clipboard()->setText(pasted);
+        if (!pasted.isEmpty())
+            driver.keys(u"{Ctrl+V}");
         driver.keys(keys);
         driver.keys(u"{Ctrl+C}");
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);

@@ -119,7 +119,9 @@ private Q_SLOTS:
         QCOMPARE(driver.fileDialogs.size(), 4);
         QCOMPARE(driver.fileDialogs.mid(1),
             QStringList({"Export Items as CSV... | CSV Files (*.csv) | csv | " + path("in.csv"),
-                "Import Items from CSV... | CSV Files (*.csv) | csv | " + path("out.csv"),
+                "Import Items from CSV... | CSV files (*.csv);Text files (*.csv *.txt *.tsv "
+                "*.tab);All files (*) | csv | "
+                    + path("out.csv"),
                 "Export Items as CSV... | CSV Files (*.csv) | csv | " + path("out.csv")}));
         QCOMPARE(contents(path("out.csv")), QByteArray("a,,,,,\r\n,,,,,\r\n"));
     }
@@ -215,8 +217,7 @@ private Q_SLOTS:
     void openOnAFreshSheetGivesTheFilesRowsAndABlankRow()
     {
         WindowDriver driver;
-        write(
-            path("three.csv"), "Milk,Dairy,1.20,Item,Corner shop,4\r\nBread\r\na,b,c,d,e,f,g\r\n");
+        write(path("three.csv"), "Milk,Dairy,1.20,Item,Corner shop,4\r\nBread\r\na,b,c,d,e,f\r\n");
         driver.fileAnswers = {path("three.csv")};
         driver.altKey(Qt::Key_O);
         QCOMPARE(driver.rows(),
@@ -268,6 +269,59 @@ private Q_SLOTS:
                                "No such file or directory")
                     .arg(files[1])});
         QCOMPARE(driver.fileDialogs, QStringList());
+    }
+
+    // A file that is not an item file shows its preview before any of its rows is added: Return
+    // adds the rows as shown, Escape adds nothing of any of the files, an item file opens without
+    // one. The files are opened as one, as from the command line.
+    void previewComesBeforeTheRowsOfASpreadsheetsFile_data()
+    {
+        QTest::addColumn<QByteArrayList>("files");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QStringList>("previews");
+        QTest::addColumn<QStringList>("rows");
+        const QByteArray german
+            = "Store;Item Name;Price;Notes\r\n\"Baker, Smith\";Cr\xC3\xA8me;1,15;"
+              "x\r\nLidl;Milk;0,99;\r\n";
+        const QString germanPreview
+            = "semicolon / headingLine / decimalComma / Store,Item Name,Price,(leave out) / "
+              "Baker, Smith!|Crème|1.15|x / Lidl|Milk|0.99| / 2 rows will be added.\nLeft "
+              "out:\nLine 1 names the columns and is left out\nColumn 4 (“Notes”) is left out / "
+              "Character set: UTF-8 (1 line with characters beyond ASCII).";
+        QTest::newRow("an item file: no preview")
+            << QByteArrayList {"Milk,Dairy\r\n"} << QStringList() << QStringList()
+            << QStringList {"Milk|Dairy|<absent>|<absent>|<absent>|<absent>", blankRow};
+        QTest::newRow("Return adds the rows as shown")
+            << QByteArrayList {german} << QStringList {"{Return}"} << QStringList {germanPreview}
+            << QStringList {"Crème|<absent>|1.15|<absent>|Baker, Smith|<absent>",
+                   "Milk|<absent>|0.99|<absent>|Lidl|<absent>", blankRow};
+        QTest::newRow("Escape adds nothing of any file")
+            << QByteArrayList {"Milk\r\n", german} << QStringList {"{Escape}"}
+            << QStringList {germanPreview} << QStringList {blankRow};
+        QTest::newRow("read as an item file: split at every comma, quotes as text")
+            << QByteArrayList {"a,\"b,c\"\n"} << QStringList {"{Alt+R}{Return}"}
+            << QStringList {"comma / Item Name,Group / a|b,c! / 1 row will be added.\n"
+                            "Nothing of the file is left out. / Character set: plain ASCII, the "
+                            "same in UTF-8 and Windows-1252."}
+            << QStringList {"a|\"b|c\"|<absent>|<absent>|<absent>", blankRow};
+    }
+    void previewComesBeforeTheRowsOfASpreadsheetsFile()
+    {
+        QFETCH(QByteArrayList, files);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, previews);
+        QFETCH(QStringList, rows);
+        QStringList fileNames;
+        for (const QByteArray &file : files) {
+            fileNames.append(path("file%1.txt").arg(fileNames.size()));
+            write(fileNames.last(), file);
+        }
+        WindowDriver driver;
+        driver.previewKeys = keys;
+        driver.window().openFiles(fileNames);
+        QCOMPARE(driver.previews, previews);
+        QCOMPARE(driver.rows(), rows);
+        QCOMPARE(driver.messages, QStringList());
     }
 
     // They need no display: a terminal without one still gets its answer.

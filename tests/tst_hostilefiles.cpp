@@ -508,17 +508,20 @@ private Q_SLOTS:
             "\nRow %1, column \u201C%2\u201D: a null character [U+0000] does not show in the "
             "grid.");
         // Guards against the fault where the NUL bytes went into the handheld's file unnamed.
-        QTest::newRow("binary: NUL bytes and runs of 0xFF")
-            << bytes("\0\0,\xFF\xFF\xFF\xFF\0x\r\n\xFF\xFF\xFF\xFF\xFF\xFF\n\0")
-            << QStringList {nul + nul + QStringLiteral("|ÿÿÿÿ") + nul
+        // (A NUL byte in the first 64 KiB makes the file no text file at all.)
+        const QByteArray text(64 * 1024, 'x');
+        QTest::newRow("binary past the first 64 KiB: NUL bytes and runs of 0xFF")
+            << text + bytes("\n\0\0,\xFF\xFF\xFF\xFF\0x\r\n\xFF\xFF\xFF\xFF\xFF\xFF\n\0")
+            << QStringList {rowWithName(QString::fromLatin1(text)),
+                   nul + nul + QStringLiteral("|ÿÿÿÿ") + nul
                        + QStringLiteral("x|<absent>|<absent>|<absent>|<absent>"),
                    rowWithName(QStringLiteral("ÿÿÿÿÿÿ")), rowWithName(nul)}
             << QByteArray()
             << QStringLiteral("Nothing was saved: the handheld would read 3 values wrongly. "
                               "Please change them.\n")
-                + nulLine.arg(3).arg(QStringLiteral("Item Name"))
-                + nulLine.arg(3).arg(QStringLiteral("Group"))
-                + nulLine.arg(5).arg(QStringLiteral("Item Name"));
+                + nulLine.arg(4).arg(QStringLiteral("Item Name"))
+                + nulLine.arg(4).arg(QStringLiteral("Group"))
+                + nulLine.arg(6).arg(QStringLiteral("Item Name"));
         QTest::newRow("mixed line ends: CR LF, LF, CR, LF CR, none")
             << QByteArray("a\r\nb\nc\rd\n\re")
             << QStringList {rowWithName("a"), rowWithName("b"), rowWithName("c"), rowWithName("d"),

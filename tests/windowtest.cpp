@@ -2,19 +2,24 @@
 
 #include "itemgrid.h"
 #include "picklist.h"
+#include "previewmodel.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -44,6 +49,44 @@ void write(const QString &fileName, const QByteArray &bytes)
         qFatal("cannot write the test file");
 }
 
+namespace {
+
+// The import preview as WindowDriver::previews describes it. A control without an accessible
+// name shows as "unnamed".
+QString describePreview(const QDialog &preview)
+{
+    QStringList parts;
+    for (const char *name :
+        {"comma", "semicolon", "tab", "quotesAreText", "headingLine", "decimalComma", "itemFile"}) {
+        const auto *button = preview.findChild<QAbstractButton *>(QLatin1StringView(name));
+        if (!button->isHidden() && button->isChecked())
+            parts.append(QLatin1StringView(name));
+    }
+    QStringList columns;
+    for (const QComboBox *box : preview.findChildren<QComboBox *>())
+        columns.append(box->currentText());
+    parts.append(columns.join(u','));
+    const auto *model = qobject_cast<const PreviewModel *>(
+        preview.findChild<QTableView *>(QStringLiteral("preview"))->model());
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column) {
+            const QModelIndex cell = model->index(row, column);
+            cells.append(cell.data().toString() + (model->problem(cell) ? "!" : ""));
+        }
+        parts.append(cells.join(u'|'));
+    }
+    for (const char *name : {"notes", "encoding"})
+        parts.append(preview.findChild<QLabel *>(QLatin1StringView(name))->text());
+    for (const QWidget *control : preview.findChildren<QWidget *>()) {
+        if (control->focusPolicy() != Qt::NoFocus && control->accessibleName().isEmpty())
+            parts.append(QStringLiteral("unnamed ") + control->metaObject()->className());
+    }
+    return parts.join(QStringLiteral(" / "));
+}
+
+} // namespace
+
 WindowDriver::WindowDriver()
     : m_window(std::make_unique<frmImport>())
 {
@@ -62,6 +105,14 @@ WindowDriver::WindowDriver()
             messages.append(QStringLiteral("[%1] %2: %3%4")
                                 .arg(icon, box->windowTitle(), box->text(), buttons));
             return int(QMessageBox::Ok);
+        }
+        if (dialog.objectName() == u"ImportPreview") {
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            previews.append(describePreview(dialog));
+            keys(previewKeys.isEmpty() ? QStringLiteral("{Escape}") : previewKeys.takeFirst());
+            dialog.hide();
+            return dialog.result();
         }
         auto *files = qobject_cast<QFileDialog *>(&dialog);
         if (!files)

@@ -92,6 +92,14 @@ public:
     // Lets the window show real dialogs, for a test that drives them itself.
     void useRealDialogs();
 
+    // Keys typed into each import preview (see keys()), one script for each time one is shown;
+    // with none left the preview is cancelled with Escape.
+    QStringList previewKeys;
+    // Each import preview as it first showed: its settings, the grid column of each of the
+    // file's columns, its rows (a marked value ending in "!"), its notes and its character set,
+    // joined by " / ".
+    QStringList previews;
+
     // When set, each progress dialog shows at once instead of after half a second, and as soon
     // as it is up the user types a few keys into it and then clicks its Cancel button, if any.
     bool cancelProgress = false;

@@ -22,18 +22,45 @@
 namespace ItemCsv {
 namespace {
 
-// Adds the rows read to the table as openTable() describes.
+// The file's rows take the place of the blank first row of a fresh sheet; a first row that holds
+// any text is the user's and stays.
+void appendRows(
+    ItemTable &table, std::vector<ItemRow> &&rows, BlankFirstRow firstRow, OpenResult &result)
+{
+    try {
+        if (firstRow == BlankFirstRow::Replace && table.MoveFirst()
+            && table.row(table.currentRow()).isBlank())
+            table.Delete();
+        table.appendRows(std::move(rows));
+    } catch (const std::bad_alloc &) {
+        result.outcome = OpenOutcome::OutOfMemory;
+    }
+}
+
+// Adds the rows read to the table as openTable() describes; the text of a file that is not an
+// item file goes into the result instead.
 OpenResult addRows(ItemTable &table, ReadResult read, BlankFirstRow firstRow, OpenResult result)
 {
     result.error = read.error;
     result.tooLongLine = read.tooLongLine;
     result.encoding = read.encoding;
-    result.lines = qint64(read.rows.size());
+    result.lineEncodings = read.lines;
+    result.lines = read.text ? read.text->lineCount() : qint64(read.rows.size());
+    result.text = std::move(read.text);
+    result.dialect = read.dialect;
     switch (read.outcome) {
     case ReadOutcome::Read:
         break;
+    case ReadOutcome::NotItemFile:
+        result.outcome = OpenOutcome::NeedsDialect;
+        return result;
+    case ReadOutcome::NotText:
+        result.outcome = OpenOutcome::NotText;
+        return result;
     case ReadOutcome::Failed:
         result.outcome = OpenOutcome::ReadStopped;
+        if (result.text)
+            return result;
         break;
     case ReadOutcome::Cancelled:
         result.outcome = OpenOutcome::Cancelled;
@@ -45,16 +72,7 @@ OpenResult addRows(ItemTable &table, ReadResult read, BlankFirstRow firstRow, Op
         result.outcome = OpenOutcome::LineTooLong;
         return result;
     }
-    try {
-        // The file's rows take the place of the blank first row of a fresh sheet; a first row
-        // that holds any text is the user's and stays.
-        if (firstRow == BlankFirstRow::Replace && table.MoveFirst()
-            && table.row(table.currentRow()).isBlank())
-            table.Delete();
-        table.appendRows(std::move(read.rows));
-    } catch (const std::bad_alloc &) {
-        result.outcome = OpenOutcome::OutOfMemory;
-    }
+    appendRows(table, std::move(read.rows), firstRow, result);
     return result;
 }
 
@@ -140,6 +158,34 @@ OpenResult openTable(
     ItemTable &table, QIODevice &device, const Progress &progress, BlankFirstRow firstRow)
 {
     return addRows(table, readFile(device, progress), firstRow, {});
+}
+
+OpenResult appendText(ItemTable &table, const FileText &text, const Dialect &dialect,
+    const Progress &progress, BlankFirstRow firstRow)
+{
+    TextReading read = readText(text, dialect, progress);
+    OpenResult result;
+    result.tooLongLine = read.tooLongLine;
+    result.lines = text.lineCount();
+    switch (read.outcome) {
+    case ReadOutcome::Read:
+        appendRows(table, std::move(read.rows), firstRow, result);
+        break;
+    case ReadOutcome::Cancelled:
+        result.outcome = OpenOutcome::Cancelled;
+        break;
+    case ReadOutcome::LineTooLong:
+        result.outcome = OpenOutcome::LineTooLong;
+        break;
+    // A reading of text in memory ends in none of the others but running out of memory.
+    case ReadOutcome::OutOfMemory:
+    case ReadOutcome::NotItemFile:
+    case ReadOutcome::NotText:
+    case ReadOutcome::Failed:
+        result.outcome = OpenOutcome::OutOfMemory;
+        break;
+    }
+    return result;
 }
 
 OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &progress,

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "csvformat.h"
+#include "filereader.h"
 #include "filesystem.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class ItemTable;
@@ -97,9 +99,14 @@ SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progre
 enum class OpenOutcome {
     // Every line of the file was added.
     Opened,
+    // The file is not written as an item file: no row was added, and `text` waits to be read
+    // in a dialect the user confirms (appendText), the one it seems written in being `dialect`.
+    NeedsDialect,
     // Reading failed part-way (`error`, the system's reason): the rows of the `lines` before
-    // the failure were added.
+    // the failure were added, or for a file not written as an item file, wait in `text`.
     ReadStopped,
+    // The file holds a NUL byte near its start: it is not text, and no row was added.
+    NotText,
     // The name is taken by something that is not a regular file (`kind`), which is not opened.
     NotAFile,
     // The file could not be opened (`error`): the table is as it was.
@@ -126,6 +133,9 @@ struct OpenResult
     // The lines read, and so the rows added where the outcome adds any.
     qint64 lines = 0;
     Encoding encoding = Encoding::Windows1252;
+    LineEncodings lineEncodings;
+    std::shared_ptr<const FileText> text;
+    Dialect dialect;
     // Backups of the file's old contents that saves which never ended left (earlierBackups()).
     QStringList earlierBackups;
     bool succeeded() const { return outcome == OpenOutcome::Opened; }
@@ -146,5 +156,10 @@ OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &
 // The same, from a device that is open for reading.
 OpenResult openTable(ItemTable &table, QIODevice &device, const Progress &progress = {},
     BlankFirstRow firstRow = BlankFirstRow::Replace);
+// Reads a file's text in a dialect and adds its rows as openTable adds an item file's: all of
+// them, or none when the text cannot be read whole (Cancelled, OutOfMemory, LineTooLong).
+// Progress counts characters.
+OpenResult appendText(ItemTable &table, const FileText &text, const Dialect &dialect,
+    const Progress &progress = {}, BlankFirstRow firstRow = BlankFirstRow::Replace);
 
 } // namespace ItemCsv

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <optional>
-#include <vector>
 
 class ItemTable;
 class QIODevice;
@@ -84,42 +83,5 @@ WriteOutcome writeFile(const ItemTable &table, QIODevice &device, const Progress
 // How many bytes writeFile() writes for the table, whose values have all passed
 // findUnwritableValues(): one byte a character, five commas and CR LF a row.
 qint64 fileSize(const ItemTable &table);
-
-// The character sets Open tells apart: anything that is neither marked as UTF-16 or UTF-8 nor
-// valid UTF-8 throughout is Windows-1252, the file's own code page.
-enum class Encoding { Windows1252, Utf8, Utf16LittleEndian, Utf16BigEndian };
-
-// How a read ended.
-enum class ReadOutcome {
-    Read,
-    // The device failed (`error`); the rows of the lines before the failure are kept.
-    Failed,
-    // Progress asked to stop: the rows are whatever was read until then, or none when it
-    // stopped while a long line was stored or the rows read so far were read again in
-    // another code page.
-    Cancelled,
-    // The rows did not fit in memory: the rows are dropped.
-    OutOfMemory,
-    // Line `tooLongLine` is longer than a row can hold (ItemRow::maxLength): the rows are
-    // dropped.
-    LineTooLong,
-};
-
-struct ReadResult
-{
-    ReadOutcome outcome = ReadOutcome::Read;
-    // One row per line, in the order of the lines.
-    std::vector<ItemRow> rows;
-    Encoding encoding = Encoding::Windows1252;
-    QString error;
-    qint64 tooLongLine = 0;
-};
-
-// Reads lines from `device` up to its end, each line (ended by CR LF, LF or CR, or by the end
-// of the device) taken as one row: part i of the line split at every comma becomes field i,
-// parts after the sixth are dropped, missing parts leave fields absent. A byte-order mark is
-// not part of the first value. Progress counts bytes out of the device's size; it is told at
-// least every MiB of text or 65,536 rows, however long a line or the work after the last read.
-ReadResult readFile(QIODevice &device, const Progress &progress = {});
 
 } // namespace ItemCsv

@@ -3,6 +3,7 @@
 #include "commandstep.h"
 #include "csvcommands.h"
 #include "filemessages.h"
+#include "importpreview.h"
 #include "itemgrid.h"
 
 #include <QApplication>
@@ -102,7 +103,11 @@ QString frmImport::askFileName(FileCommand command)
     const bool saving = command == FileCommand::Save;
     CommonDialog1->setWindowTitle(
         saving ? tr("Export Items as CSV...") : tr("Import Items from CSV..."));
-    CommonDialog1->setNameFilter(tr("CSV Files (*.csv)"));
+    // Open also lists what spreadsheets export as text, so that such a file can be chosen.
+    CommonDialog1->setNameFilters(saving
+            ? QStringList {tr("CSV Files (*.csv)")}
+            : QStringList {tr("CSV files (*.csv)"), tr("Text files (*.csv *.txt *.tsv *.tab)"),
+                tr("All files (*)")});
     CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
     CommonDialog1->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     CommonDialog1->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -213,16 +218,22 @@ void frmImport::openFiles(const QStringList &fileNames)
     bool anyOpened = false;
     for (const QString &fileName : fileNames) {
         ItemCsv::OpenResult read;
+        // Only the first file's rows take the place of a blank first row; a blank first line
+        // of that file is a row like any other for the next.
+        const ItemCsv::BlankFirstRow firstRow
+            = anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace;
         {
             std::unique_ptr<QProgressDialog> progress;
-            // Only the first file's rows take the place of a blank first row; a blank first
-            // line of that file is a row like any other for the next.
             read = ItemCsv::openTable(rsItems, fileName,
-                progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)),
-                anyOpened ? ItemCsv::BlankFirstRow::Keep : ItemCsv::BlankFirstRow::Replace,
+                progressFor(progress, tr("Opening \u201C%1\u201D\u2026").arg(fileName)), firstRow,
                 *m_fileSystem);
         }
         mentionEarlierSaves(read.earlierBackups, fileName);
+        // Cancel in the preview of any file drops the whole command, files read before too.
+        if (read.text && !openInDialect(read, fileName, firstRow)) {
+            revertStep();
+            return;
+        }
         const QString message = FileMessages::afterOpen(read, fileName);
         switch (read.outcome) {
         case ItemCsv::OpenOutcome::Opened:
@@ -233,6 +244,7 @@ void frmImport::openFiles(const QStringList &fileNames)
             showError(message);
             break;
         // The table is as it was before this file; the next one is opened.
+        case ItemCsv::OpenOutcome::NotText:
         case ItemCsv::OpenOutcome::NotAFile:
         case ItemCsv::OpenOutcome::CannotOpen:
         case ItemCsv::OpenOutcome::Busy:
@@ -240,6 +252,7 @@ void frmImport::openFiles(const QStringList &fileNames)
             showError(message);
             break;
         // These drop the whole command, files read before too.
+        case ItemCsv::OpenOutcome::NeedsDialect:
         case ItemCsv::OpenOutcome::Cancelled:
             revertStep();
             return;
@@ -252,6 +265,31 @@ void frmImport::openFiles(const QStringList &fileNames)
     }
     if (anyOpened)
         cmdAdd_Click();
+}
+
+// A file not written as an item file is shown in a preview first, and its rows are added in the
+// dialect the user confirms there; false when the user cancels. `read` then tells how the file's
+// Open ended.
+bool frmImport::openInDialect(
+    ItemCsv::OpenResult &read, const QString &fileName, ItemCsv::BlankFirstRow firstRow)
+{
+    const QString label = tr("Opening \u201C%1\u201D\u2026").arg(fileName);
+    ImportPreview preview(fileName, read, this);
+    {
+        std::unique_ptr<QProgressDialog> progress;
+        if (!preview.readFirst(progressFor(progress, label)))
+            return false;
+    }
+    if (runDialog(preview) != QDialog::Accepted)
+        return false;
+    std::unique_ptr<QProgressDialog> progress;
+    const ItemCsv::OpenResult added = ItemCsv::appendText(
+        rsItems, *read.text, preview.dialect(), progressFor(progress, label), firstRow);
+    // A read that stopped part-way says so once its rows are in.
+    if (read.outcome != ItemCsv::OpenOutcome::ReadStopped || !added.succeeded())
+        read.outcome = added.outcome;
+    read.tooLongLine = added.tooLongLine;
+    return true;
 }
 
 // Backups that saves of the file which never ended left behind, each told of once a run.

@@ -287,6 +287,7 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
     const QString name = ItemCsv::shownName(fileName);
     switch (result.outcome) {
     case OpenOutcome::Opened:
+    case OpenOutcome::NeedsDialect:
     case OpenOutcome::Cancelled:
         break;
     case OpenOutcome::ReadStopped:
@@ -295,6 +296,8 @@ QString FileMessages::afterOpen(const ItemCsv::OpenResult &result, const QString
             .arg(name)
             .arg(result.lines)
             .arg(result.error);
+    case OpenOutcome::NotText:
+        return tr("\u201C%1\u201D is not a text file. No row was added.").arg(fileName);
     case OpenOutcome::NotAFile:
         return translated(sentencesFor(result.kind).onOpen).arg(name);
     case OpenOutcome::CannotOpen:

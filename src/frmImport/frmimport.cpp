@@ -1,6 +1,7 @@
 #include "frmimport.h"
 
 #include "appearance.h"
+#include "clipboardcells.h"
 #include "commandstep.h"
 #include "itemgrid.h"
 #include "itemtype.h"
@@ -265,19 +266,24 @@ void frmImport::copyCells()
     const QRect block = DataGrid1->selectedBlock();
     if (block.isEmpty())
         return;
-    QStringList lines;
+    QString text;
     for (int row = block.top(); row <= block.bottom(); ++row) {
-        QStringList values;
-        for (int column = block.left(); column <= block.right(); ++column)
-            values.append(rsItems.row(row).field(columnAt(column)));
-        lines.append(values.join(u'\t'));
+        for (int column = block.left(); column <= block.right(); ++column) {
+            if (column > block.left())
+                text += u'\t';
+            ClipboardCells::appendCell(text, rsItems.row(row).field(columnAt(column)));
+        }
+        text += u'\n';
     }
-    const bool oneCell = block.width() == 1 && block.height() == 1;
-    QGuiApplication::clipboard()->setText(oneCell ? lines.first() : lines.join(u'\n') + u'\n');
+    // A single cell goes without a line end, as spreadsheets put it.
+    if (block.width() == 1 && block.height() == 1)
+        text.chop(1);
+    QGuiApplication::clipboard()->setText(text);
 }
 
 // Pastes text copied from a spreadsheet from the selection's top left cell on: a line for each
-// row and a Tab between values. The values are stored as they stand, as Open stores a file's,
+// row and a Tab between values, a cell in quotes as spreadsheets write one that holds a Tab, a
+// line break or a quote. The values are stored as they stand, as Open stores a file's,
 // in one pass over the text; a long paste shows its progress and can be cancelled. A paste that
 // cannot be stored whole changes nothing: every row is built before the first one changes, so
 // it never leaves half a paste behind.

@@ -13,6 +13,10 @@
 #include <functional>
 #include <memory>
 
+namespace ItemCsv {
+enum class BlankFirstRow;
+struct OpenResult;
+} // namespace ItemCsv
 class ItemGrid;
 class PickList;
 class QDialog;
@@ -156,6 +160,8 @@ private:
     void lstItemType_Click(const QString &entry);
     void lstAisleNo_Click(const QString &entry);
     QString askFileName(FileCommand command);
+    bool openInDialect(
+        ItemCsv::OpenResult &read, const QString &fileName, ItemCsv::BlankFirstRow firstRow);
     void ExportCsv();
     void ImportCsv();
     void mentionEarlierSaves(const QStringList &backups, const QString &fileName);

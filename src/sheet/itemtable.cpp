@@ -1,5 +1,7 @@
 #include "itemtable.h"
 
+#include "clipboardcells.h"
+
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -236,30 +238,24 @@ ItemTable::BlockResult ItemTable::setBlock(
         qsizetype start = 0;
         qsizetype nextReport = CharactersPerReport;
         std::array<FieldText, ColumnCount> fields;
+        ClipboardCells::Line cells;
+        const auto report = [&](qsizetype at) {
+            done = at;
+            nextReport = at + CharactersPerReport;
+            return keepGoing();
+        };
         for (int line = 0;; ++line) {
-            qsizetype end = start;
-            while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') {
-                if (++end >= nextReport) {
-                    done = end;
-                    if (!keepGoing())
-                        return {Outcome::Cancelled};
-                    nextReport = end + CharactersPerReport;
-                }
-            }
+            // The line's values, those past the last column dropped.
+            const qsizetype end = ClipboardCells::readLine(
+                text, start, separator, ColumnCount - column, cells, nextReport, report);
+            if (end < 0)
+                return {Outcome::Cancelled};
+            const std::array<QStringView, ColumnCount> &values = cells.values;
+            const int count = cells.count;
             if (line > 0 && line % LinesPerReport == 0) {
                 done = end;
                 if (!keepGoing())
                     return {Outcome::Cancelled};
-            }
-            // The line's values, those past the last column dropped.
-            std::array<QStringView, ColumnCount> values;
-            int count = 0;
-            for (qsizetype from = start; count < ColumnCount - column;) {
-                const qsizetype next = text.first(end).indexOf(separator, from);
-                values[std::size_t(count++)] = text.sliced(from, (next < 0 ? end : next) - from);
-                if (next < 0)
-                    break;
-                from = next + 1;
             }
 
             const int at = row + line;

@@ -90,13 +90,13 @@ public:
     // returns false to stop it, which leaves the table as it was.
     using Progress = std::function<bool(qint64 done, qint64 total)>;
     // Sets cells from (row, column) on from text of lines (ended by CR LF, LF or CR; a line
-    // end at the very end starts no line) of values separated by `separator`, as Open stores
-    // values: values past the last column are dropped and rows are appended at the end as
-    // needed, in one batch. Only values that differ from the cells are written, so an empty
-    // value leaves an absent field absent. The current row, if it changed, becomes pending; the
-    // cursor stays. Every row it stores is built, in one pass over the text, before the first
-    // one changes, so a value too long for its row, memory running out or a stop changes
-    // nothing.
+    // end at the very end starts no line) of values separated by `separator`, a value in quotes
+    // as ClipboardCells reads it, stored as Open stores values: values past the last column are
+    // dropped and rows are appended at the end as needed, in one batch. Only values that differ
+    // from the cells are written, so an empty value leaves an absent field absent. The current row,
+    // if it changed, becomes pending; the cursor stays. Every row it stores is built, in one pass
+    // over the text, before the first one changes, so a value too long for its row, memory running
+    // out or a stop changes nothing.
     BlockResult setBlock(
         int row, int column, QStringView text, QChar separator, const Progress &progress = {});
 
