@@ -2,8 +2,11 @@
 // and grid attached.
 #include "benchmain.h"
 
+#include "csvcommands.h"
 #include "frmimport.h"
 #include "itemgrid.h"
+#include "itemtable.h"
+#include "valuemarks.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -16,10 +19,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,22 +36,6 @@ QTemporaryDir &folder()
 {
     static QTemporaryDir dir;
     return dir;
-}
-
-// About 40 bytes a line, some with accented letters, in Windows-1252.
-QString itemsFile(int lines)
-{
-    static std::map<int, QString> files;
-    QString &fileName = files[lines];
-    if (!fileName.isEmpty())
-        return fileName;
-    const QString text = itemLines(lines, u',', u"\r\n");
-    fileName = folder().filePath(QStringLiteral("items-%1.csv").arg(lines));
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write the benchmark file");
-    file.write(QStringEncoder("windows-1252").encode(text));
-    return fileName;
 }
 
 // The same lines as a spreadsheet with German settings exports them: semicolons between the
@@ -220,6 +209,45 @@ void againstPlainProgram(benchmark::State &state)
     state.counters["goal_ratio"] = 0.6;
 }
 
+// Milliseconds that Open of the file into `table` takes, without the window.
+double openIntoMilliseconds(ItemTable &table, const QString &fileName)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const ItemCsv::OpenResult opened = ItemCsv::openTable(table, fileName);
+    const double milliseconds = double(timer.nsecsElapsed()) / 1e6;
+    return opened.succeeded() ? milliseconds : -1;
+}
+
+// What the marks of the values Save would refuse add to Open of a million lines: the same Open
+// into a table with the window's marks and into one without, in turns, the first of each pair
+// changing places every round. The fastest round of each counts, since a shared machine only
+// ever makes a round slower.
+void marksOnOpen(benchmark::State &state)
+{
+    const QString fileName = itemsFile(1'000'000);
+    double plainMs = std::numeric_limits<double>::max(), markedMs = plainMs;
+    bool markedFirst = false;
+    for (auto _ : state) {
+        for (const bool marked : {markedFirst, !markedFirst}) {
+            ItemTable table;
+            std::optional<ValueMarks> marks;
+            if (marked)
+                marks.emplace(table);
+            const double milliseconds = openIntoMilliseconds(table, fileName);
+            if (milliseconds < 0 || (marks && marks->count() != 0))
+                state.SkipWithError("the Open did not read the rows as they are");
+            double &fastest = marked ? markedMs : plainMs;
+            fastest = std::min(fastest, milliseconds);
+        }
+        markedFirst = !markedFirst;
+    }
+    state.counters["open_ms"] = plainMs;
+    state.counters["open_with_marks_ms"] = markedMs;
+    state.counters["marks_percent"] = (markedMs / plainMs - 1) * 100;
+    state.counters["goal_percent"] = 5;
+}
+
 // A file of a million lines that is not an item file reaches its preview, shown, within 1.5 times
 // the Open of an item file of as many lines and bytes, measured in the same run.
 void previewOfASemicolonFile(benchmark::State &state)
@@ -335,6 +363,7 @@ BENCHMARK(saveFile)
     ->UseRealTime();
 BENCHMARK(scrollToTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(againstPlainProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(marksOnOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
 BENCHMARK(previewOfASemicolonFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 // 0: a million lines of items; 1: ten million empty lines.
 BENCHMARK(peakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
