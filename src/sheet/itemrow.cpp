@@ -259,7 +259,8 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
         return ::operator new(bytes);
     }
     if (m_slab == nullptr || m_used + bytes > m_slab->size) {
-        const std::size_t size = m_nextSize;
+        // The slabs grow from a small first one, so a block can be larger than the next slab.
+        const std::size_t size = std::max(m_nextSize, header + bytes);
         void *fresh = ::operator new(size, std::align_val_t(SlabAlignment));
         ++s_liveSlabs;
         release(m_slab);
