@@ -1,5 +1,6 @@
 #include "frmimport.h"
 
+#include "closeddialogkeys.h"
 #include "commandstep.h"
 #include "csvcommands.h"
 #include "filemessages.h"
@@ -49,6 +50,7 @@ public:
         , m_typingIn(
               window->DataGrid1->isEditing() ? window->DataGrid1->currentIndex() : QModelIndex())
     {
+        window->m_closedDialogKeys->hold();
     }
     ~ReturnToCell()
     {
@@ -65,6 +67,9 @@ public:
             grid->resumeEditing();
         else if (!grid->isAncestorOf(m_window->focusWidget()))
             grid->setFocus();
+        // The keys typed while the dialog closed act only now, where the command left the
+        // cursor.
+        m_window->m_closedDialogKeys->release();
     }
     ReturnToCell(const ReturnToCell &) = delete;
     ReturnToCell &operator=(const ReturnToCell &) = delete;

@@ -2,6 +2,7 @@
 
 #include "appearance.h"
 #include "clipboardcells.h"
+#include "closeddialogkeys.h"
 #include "commandstep.h"
 #include "itemgrid.h"
 #include "itemtype.h"
@@ -219,6 +220,8 @@ void frmImport::Form_Load()
     DataGrid1->setModel(&rsItems);
     connect(DataGrid1, &ItemGrid::RowColChange, this, &frmImport::DataGrid1_RowColChange);
     connect(&rsItems, &ItemTable::cursorMoved, this, &frmImport::showCursorInGrid);
+    // The keys typed while a dialog closes go on to the grid.
+    m_closedDialogKeys = new ClosedDialogKeys(this);
 }
 
 // An access key clicks its button at once rather than after the button's short animation, so

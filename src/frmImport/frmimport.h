@@ -17,6 +17,7 @@ namespace ItemCsv {
 enum class BlankFirstRow;
 struct OpenResult;
 } // namespace ItemCsv
+class ClosedDialogKeys;
 class ItemGrid;
 class PickList;
 class QDialog;
@@ -208,5 +209,6 @@ private:
     ProgressWatcher m_watchProgress;
     ItemCsv::FileSystem *m_fileSystem = &ItemCsv::FileSystem::system();
     QString m_lastFileName;
+    ClosedDialogKeys *m_closedDialogKeys = nullptr;
     bool m_activated = false;
 };
