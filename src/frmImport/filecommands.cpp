@@ -111,7 +111,7 @@ QString frmImport::askFileName(FileCommand command)
     // Open also lists what spreadsheets export as text, so that such a file can be chosen.
     CommonDialog1->setNameFilters(saving
             ? QStringList {tr("CSV Files (*.csv)")}
-            : QStringList {tr("CSV files (*.csv)"), tr("Text files (*.csv *.txt *.tsv *.tab)"),
+            : QStringList {tr("CSV Files (*.csv)"), tr("Text files (*.csv *.txt *.tsv *.tab)"),
                 tr("All files (*)")});
     CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
     CommonDialog1->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
