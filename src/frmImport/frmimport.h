@@ -125,6 +125,7 @@ private:
     void DataGrid1_Change();
     void DataGrid1_keyPressed(QKeyEvent *event);
     KeyCommand keyCommand(const QKeyEvent &event) const;
+    void usePickList(KeyCommand command, PickList *list);
     void goToCell(int row, int column);
     void goToNextCell();
     void goToPreviousCell();

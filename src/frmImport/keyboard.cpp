@@ -95,19 +95,10 @@ void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
         goToNextItem();
         break;
     case KeyCommand::TakeEntry:
-        // As in the completion lists users know, Enter takes the entry and stays: the next
-        // Enter is "next item".
-        choosePickListEntry(list, list->highlighted());
-        DataGrid1->resumeEditing();
-        break;
     case KeyCommand::HighlightNext:
-        list->highlightNext();
-        break;
     case KeyCommand::HighlightPrevious:
-        list->highlightPrevious();
-        break;
     case KeyCommand::HidePickList:
-        list->hide();
+        usePickList(command, list);
         break;
     case KeyCommand::Copy:
         copyCells();
@@ -133,6 +124,30 @@ void frmImport::DataGrid1_keyPressed(QKeyEvent *event)
         break;
     case KeyCommand::None:
     case KeyCommand::Swallow:
+        break;
+    }
+}
+
+// The keys that the shown pick list takes.
+void frmImport::usePickList(KeyCommand command, PickList *list)
+{
+    switch (command) {
+    case KeyCommand::TakeEntry:
+        // As in the completion lists users know, Enter takes the entry and stays: the next
+        // Enter is "next item".
+        choosePickListEntry(list, list->highlighted());
+        DataGrid1->resumeEditing();
+        break;
+    case KeyCommand::HighlightNext:
+        list->highlightNext();
+        break;
+    case KeyCommand::HighlightPrevious:
+        list->highlightPrevious();
+        break;
+    case KeyCommand::HidePickList:
+        list->hide();
+        break;
+    default:
         break;
     }
 }
