@@ -125,8 +125,27 @@ frmImport::frmImport(QWidget *parent)
     windowFont.setPointSizeF(8);
     setFont(windowFont);
 
+    makeControls();
+    applyRowEvent(RowEvent::Created);
+
+    m_pickLists = {{{Column::Group, lstGroups, &Groups, Layout::lstGroups.height()},
+        {Column::Store, lstStore, &Stores, Layout::lstStore.height()},
+        {Column::ItemType, lstItemType, nullptr, Layout::lstItemType.height()},
+        {Column::AisleNo, lstAisleNo, &AisleNos, Layout::lstAisleNo.height()}}};
+    for (const PickListColumn &pickList : m_pickLists)
+        pickList.list->raise();
+
+    connectControls();
+    watchRefusedValues();
+    nameForScreenReaders();
+
+    Form_Load();
+}
+
+void frmImport::makeControls()
+{
     // Created in the design's order; the pick lists, made first, are raised above the grid
-    // further down.
+    // once the window knows which column each serves.
     lstAisleNo = makePickList(this, "lstAisleNo", Layout::lstAisleNo);
     cmdOpen = makeButton(this, "cmdOpen", tr("&Open File"), QStringLiteral(":/icons/open.png"),
         tr("Append the items of a CSV file to the grid"), Layout::cmdOpen);
@@ -161,16 +180,10 @@ frmImport::frmImport(QWidget *parent)
            "the items quickly using your PC, and then it will generate a CSV file. Copy the CSV "
            "file to your PDA device, and then use the Import facility to import the CSV file "
            "into your selected list."));
+}
 
-    applyRowEvent(RowEvent::Created);
-
-    m_pickLists = {{{Column::Group, lstGroups, &Groups, Layout::lstGroups.height()},
-        {Column::Store, lstStore, &Stores, Layout::lstStore.height()},
-        {Column::ItemType, lstItemType, nullptr, Layout::lstItemType.height()},
-        {Column::AisleNo, lstAisleNo, &AisleNos, Layout::lstAisleNo.height()}}};
-    for (const PickListColumn &pickList : m_pickLists)
-        pickList.list->raise();
-
+void frmImport::connectControls()
+{
     setTabOrder(DataGrid1, cmdUpdate);
     setTabOrder(cmdUpdate, cmdDelete);
     setTabOrder(cmdDelete, cmdAdd);
@@ -201,10 +214,6 @@ frmImport::frmImport(QWidget *parent)
     connect(lstStore, &PickList::chosen, this, &frmImport::lstStore_Click);
     connect(lstItemType, &PickList::chosen, this, &frmImport::lstItemType_Click);
     connect(lstAisleNo, &PickList::chosen, this, &frmImport::lstAisleNo_Click);
-    watchRefusedValues();
-    nameForScreenReaders();
-
-    Form_Load();
 }
 
 frmImport::~frmImport()

@@ -115,6 +115,8 @@ private:
         int designHeight;
     };
 
+    void makeControls();
+    void connectControls();
     void Form_Load();
     void Form_Activate();
     void applyRowEvent(RowEvent event);
