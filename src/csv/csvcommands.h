@@ -3,6 +3,7 @@
 #include "csvformat.h"
 #include "filereader.h"
 #include "filesystem.h"
+#include "valuecheck.h"
 
 #include <QString>
 #include <QStringList>

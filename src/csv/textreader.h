@@ -3,6 +3,7 @@
 #include "csvformat.h"
 #include "dialect.h"
 #include "filetext.h"
+#include "itemrow.h"
 #include "linelayout.h"
 
 #include <QList>

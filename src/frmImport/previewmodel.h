@@ -1,8 +1,8 @@
 #pragma once
 
-#include "csvformat.h"
 #include "dialect.h"
 #include "textreader.h"
+#include "valuecheck.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>

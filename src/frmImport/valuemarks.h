@@ -1,6 +1,6 @@
 #pragma once
 
-#include "csvformat.h"
+#include "valuecheck.h"
 
 #include <QModelIndex>
 #include <QObject>
