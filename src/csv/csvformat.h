@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
-
-#include <functional>
+#include "progress.h"
 
 class ItemTable;
 class QIODevice;
@@ -11,10 +9,6 @@ class QIODevice;
 // header, one line per row, the six fields joined by commas with no quoting, every line ended
 // by CR LF. Absent and empty fields are both written as nothing.
 namespace ItemCsv {
-
-// Told now and then how much of the work is done, out of `total` (0 when unknown); returns
-// false to stop the work there.
-using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 enum class WriteOutcome { Written, DeviceFailed, Cancelled };
 

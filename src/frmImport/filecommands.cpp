@@ -130,7 +130,7 @@ QString frmImport::askFileName(FileCommand command)
 // A long command shows how far it got and, where it can stop, can be cancelled; a short one
 // shows nothing. The dialog is made only when the work goes on past its first step, so that a
 // short command does not pay for it.
-ItemCsv::Progress frmImport::progressFor(
+Progress frmImport::progressFor(
     std::unique_ptr<QProgressDialog> &dialog, const QString &label, Cancelling cancelling)
 {
     return [this, &dialog, label, cancelling](qint64 done, qint64 total) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "csvformat.h"
 #include "filesystem.h"
 #include "itemtable.h"
+#include "progress.h"
 #include "tablestep.h"
 #include "valuelist.h"
 #include "valuemarks.h"
@@ -170,7 +170,7 @@ private:
     void ImportCsv();
     void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
     enum class Cancelling { Possible, Impossible };
-    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
+    Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
         Cancelling cancelling = Cancelling::Possible);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);

@@ -220,7 +220,7 @@ ItemTable::BlockResult ItemTable::setBlock(
     constexpr int LinesPerReport = 65536;
     qsizetype done = 0;
     bool stopped = false;
-    const KeepGoing keepGoing = [&] {
+    const Progress keepGoing = [&](qint64, qint64) {
         stopped = stopped || (progress && !progress(done, text.size()));
         return !stopped;
     };
@@ -239,10 +239,10 @@ ItemTable::BlockResult ItemTable::setBlock(
         qsizetype nextReport = CharactersPerReport;
         std::array<FieldText, ColumnCount> fields;
         ClipboardCells::Line cells;
-        const auto report = [&](qsizetype at) {
+        const Progress report = [&](qint64 at, qint64) {
             done = at;
             nextReport = at + CharactersPerReport;
-            return keepGoing();
+            return keepGoing(done, text.size());
         };
         for (int line = 0;; ++line) {
             // The line's values, those past the last column dropped.
@@ -254,7 +254,7 @@ ItemTable::BlockResult ItemTable::setBlock(
             const int count = cells.count;
             if (line > 0 && line % LinesPerReport == 0) {
                 done = end;
-                if (!keepGoing())
+                if (!keepGoing(done, text.size()))
                     return {Outcome::Cancelled};
             }
 
