@@ -73,7 +73,7 @@ QString describePreview(const QDialog &preview)
         QStringList cells;
         for (int column = 0; column < model->columnCount(); ++column) {
             const QModelIndex cell = model->index(row, column);
-            cells.append(cell.data().toString() + (model->problem(cell) ? "!" : ""));
+            cells.append(cell.data().toString() + (model->refusedValue(cell) ? "!" : ""));
         }
         parts.append(cells.join(u'|'));
     }

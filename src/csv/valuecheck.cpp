@@ -27,33 +27,33 @@ bool allPlain(std::uint64_t word)
     return !below20 && !hasZero(word ^ (0x7F * Ones)) && !hasZero(word ^ (',' * Ones));
 }
 
-// Gathers the distinct faults of one value in the order the check meets them.
-class FaultList
+// Gathers the distinct reasons of one value in the order the check meets them.
+class ReasonList
 {
 public:
     // The checks of the comma and line breaks that the character passes.
     void addCommaOrLineBreak(char16_t character)
     {
-        add({character == u',' ? ValueFault::Comma : ValueFault::LineBreak, 0});
+        add({character == u',' ? ReasonKind::Comma : ReasonKind::LineBreak, 0});
     }
-    void add(const Fault &fault)
+    void add(const Reason &reason)
     {
-        if (!m_seen.insert(quint32(fault.kind) << 24 | fault.character).second)
+        if (!m_seen.insert(quint32(reason.kind) << 24 | reason.character).second)
             return;
-        if (m_problem.faults.size() < ValueProblem::ListedFaults)
-            m_problem.faults.append(fault);
-        ++m_problem.faultCount;
+        if (m_refused.reasons.size() < RefusedValue::ListedReasons)
+            m_refused.reasons.append(reason);
+        ++m_refused.reasonCount;
     }
-    std::optional<ValueProblem> result()
+    std::optional<RefusedValue> result()
     {
-        if (m_problem.faultCount == 0)
+        if (m_refused.reasonCount == 0)
             return std::nullopt;
-        return std::move(m_problem);
+        return std::move(m_refused);
     }
 
 private:
     std::unordered_set<quint32> m_seen;
-    ValueProblem m_problem;
+    RefusedValue m_refused;
 };
 
 // C0 but Tab, DEL and C1 (which the code page's unassigned bytes read as).
@@ -64,7 +64,7 @@ bool isRefusedControl(char16_t character)
 
 // What a value of one byte a character holds that the handheld cannot take; the bytes
 // themselves are all in the code page.
-std::optional<ValueProblem> problemWith(QByteArrayView value)
+std::optional<RefusedValue> checkValue(QByteArrayView value)
 {
     const CodePage::Table &table = CodePage::windows1252();
     // Nearly every value Save meets is plain: it is passed over eight bytes at a time.
@@ -75,7 +75,7 @@ std::optional<ValueProblem> problemWith(QByteArrayView value)
         if (!allPlain(word))
             break;
     }
-    FaultList faults;
+    ReasonList reasons;
     for (const char byte : value.sliced(plain)) {
         const auto code = uchar(byte);
         // Nearly every byte Save meets; the checks below are for the rest.
@@ -83,28 +83,28 @@ std::optional<ValueProblem> problemWith(QByteArrayView value)
             continue;
         const char16_t character = table.characterOf(byte);
         if (code == ',' || code == '\r' || code == '\n')
-            faults.addCommaOrLineBreak(character);
+            reasons.addCommaOrLineBreak(character);
         else if (isRefusedControl(character))
-            faults.add({ValueFault::ControlCharacter, character});
+            reasons.add({ReasonKind::ControlCharacter, character});
     }
-    return faults.result();
+    return reasons.result();
 }
 
 } // namespace
 
-std::optional<ValueProblem> problemWith(QStringView value)
+std::optional<RefusedValue> checkValue(QStringView value)
 {
     const CodePage::Table &table = CodePage::windows1252();
-    FaultList faults;
+    ReasonList reasons;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char16_t character = value[i].unicode();
         // Nearly every character Save meets; the checks below are for the rest.
         if (character >= 0x20 && character < 0x7F && character != u',')
             continue;
         if (character == u',' || character == u'\r' || character == u'\n') {
-            faults.addCommaOrLineBreak(character);
+            reasons.addCommaOrLineBreak(character);
         } else if (isRefusedControl(character)) {
-            faults.add({ValueFault::ControlCharacter, character});
+            reasons.add({ReasonKind::ControlCharacter, character});
         } else if (table.byteFor(character) < 0) {
             // A surrogate that is not half of a pair (from a damaged UTF-16 file) is named as
             // it stands.
@@ -112,39 +112,39 @@ std::optional<ValueProblem> problemWith(QStringView value)
                 && QChar::isLowSurrogate(value[i + 1].unicode());
             const char32_t codePoint
                 = pair ? QChar::surrogateToUcs4(character, value[++i].unicode()) : character;
-            faults.add({ValueFault::UnrepresentableCharacter, codePoint});
+            reasons.add({ReasonKind::UnrepresentableCharacter, codePoint});
         }
     }
-    return faults.result();
+    return reasons.result();
 }
 
-std::optional<ValueProblem> problemWith(const FieldText &value)
+std::optional<RefusedValue> checkValue(const FieldText &value)
 {
-    return value.visit([](auto text) { return problemWith(text); });
+    return value.visit([](auto text) { return checkValue(text); });
 }
 
-bool mayHaveProblems(const ItemRow &row)
+bool mayHoldRefusedValues(const ItemRow &row)
 {
-    // The faults are single characters, so a row of Windows-1252 bytes with none in its whole
+    // The reasons are single characters, so a row of Windows-1252 bytes with none in its whole
     // text has none in any value. (In UTF-16 a pair of surrogates could span two values.)
-    return !row.isOneByte() || problemWith(row.allText()).has_value();
+    return !row.isOneByte() || checkValue(row.allText()).has_value();
 }
 
-UnwritableValues findUnwritableValues(const ItemTable &table, qsizetype listed)
+RefusedValues findRefusedValues(const ItemTable &table, qsizetype listed)
 {
-    UnwritableValues found;
+    RefusedValues found;
     for (int row = 0; row < table.size(); ++row) {
         const ItemRow &itemRow = table.row(row);
-        if (!mayHaveProblems(itemRow))
+        if (!mayHoldRefusedValues(itemRow))
             continue;
         for (const Column column : AllColumns) {
-            std::optional<ValueProblem> problem = problemWith(itemRow.text(column));
-            if (!problem)
+            std::optional<RefusedValue> refused = checkValue(itemRow.text(column));
+            if (!refused)
                 continue;
             if (found.count++ < listed) {
-                problem->row = row;
-                problem->column = column;
-                found.listed.append(*problem);
+                refused->row = row;
+                refused->column = column;
+                found.listed.append(*refused);
             }
         }
     }

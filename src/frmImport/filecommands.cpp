@@ -188,7 +188,7 @@ void frmImport::ExportCsv()
         return;
     case ItemCsv::SaveOutcome::Refused: {
         showError(message);
-        const ItemCsv::ValueProblem first = *saved.problem();
+        const ItemCsv::RefusedValue first = *saved.firstRefusedValue();
         DataGrid1->setCurrentIndex(rsItems.index(first.row, position(first.column)));
         DataGrid1->setFocus();
         return;

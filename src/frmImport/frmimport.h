@@ -3,9 +3,9 @@
 #include "filesystem.h"
 #include "itemtable.h"
 #include "progress.h"
+#include "refusedcells.h"
 #include "tablestep.h"
 #include "valuelist.h"
-#include "valuemarks.h"
 
 #include <QWidget>
 
@@ -181,7 +181,7 @@ private:
     ValueList Stores;
     ValueList AisleNos;
     bool AddingRow = false;
-    ValueMarks m_refusedValues {rsItems};
+    RefusedCells m_refusedCells {rsItems};
 
     QLabel *Label1;
     QToolButton *cmdAdd;
