@@ -59,7 +59,7 @@ void appendCell(QString &text, QStringView value)
 }
 
 qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept, Line &line,
-    qsizetype &nextReport, const Progress &progress)
+    const qsizetype &nextReport, const Progress &progress)
 {
     line.count = 0;
     qsizetype end = start;

@@ -31,8 +31,9 @@ struct Line
 // whose closing quote is followed by the separator, a line end or the end of the text) is one
 // value without its quotes, and may hold line breaks; any other cell is plain text, "Milk" and a
 // quote that never closes included. Returns where the line ends, or -1 when `progress`, told of
-// the position in the text each time it passes `nextReport`, says stop.
+// the position in the text each time it passes `nextReport` (which `progress` moves on), says
+// stop.
 qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept, Line &line,
-    qsizetype &nextReport, const Progress &progress);
+    const qsizetype &nextReport, const Progress &progress);
 
 } // namespace ClipboardCells
