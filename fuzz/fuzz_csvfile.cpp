@@ -205,8 +205,8 @@ void checkRow(const ItemRow &row, const QString &line)
         fail("a row keeps one byte a character, or not, against its text");
 }
 
-// The first value that the file cannot carry, found afresh, as "row column fault character".
-QString firstProblem(const ItemTable &table)
+// The first refused value, found afresh, as "row column reason character".
+QString firstRefusedValue(const ItemTable &table)
 {
     for (int row = 0; row < table.size(); ++row) {
         for (int column = 0; column < ColumnCount; ++column) {
@@ -219,24 +219,24 @@ QString firstProblem(const ItemTable &table)
                     character = QChar::surrogateToUcs4(value[i].unicode(), value[i + 1].unicode());
                     ++i;
                 }
-                int fault = -1;
+                int reason = -1;
                 if (character == u',')
-                    fault = int(ItemCsv::ValueFault::Comma);
+                    reason = int(ItemCsv::ReasonKind::Comma);
                 else if (character == u'\r' || character == u'\n')
-                    fault = int(ItemCsv::ValueFault::LineBreak);
+                    reason = int(ItemCsv::ReasonKind::LineBreak);
                 // Every control character but Tab: C0, DEL and C1.
                 else if ((character < 0x20 && character != u'\t')
                     || (character >= 0x7F && character <= 0x9F))
-                    fault = int(ItemCsv::ValueFault::ControlCharacter);
+                    reason = int(ItemCsv::ReasonKind::ControlCharacter);
                 else if (!fitsTheCodePage(character))
-                    fault = int(ItemCsv::ValueFault::UnrepresentableCharacter);
-                if (fault >= 0) {
-                    const bool named = fault == int(ItemCsv::ValueFault::UnrepresentableCharacter)
-                        || fault == int(ItemCsv::ValueFault::ControlCharacter);
+                    reason = int(ItemCsv::ReasonKind::UnrepresentableCharacter);
+                if (reason >= 0) {
+                    const bool named = reason == int(ItemCsv::ReasonKind::UnrepresentableCharacter)
+                        || reason == int(ItemCsv::ReasonKind::ControlCharacter);
                     return QStringLiteral("%1 %2 %3 %4")
                         .arg(row)
                         .arg(column)
-                        .arg(fault)
+                        .arg(reason)
                         .arg(named ? character : 0);
                 }
             }
@@ -245,13 +245,13 @@ QString firstProblem(const ItemTable &table)
     return {};
 }
 
-QString describe(const ItemCsv::ValueProblem &problem)
+QString describe(const ItemCsv::RefusedValue &refused)
 {
     return QStringLiteral("%1 %2 %3 %4")
-        .arg(problem.row)
-        .arg(position(problem.column))
-        .arg(int(problem.faults.first().kind))
-        .arg(uint(problem.faults.first().character));
+        .arg(refused.row)
+        .arg(position(refused.column))
+        .arg(int(refused.reasons.first().kind))
+        .arg(uint(refused.reasons.first().character));
 }
 
 // The file as a save of the table writes it.
@@ -307,7 +307,7 @@ void saveToAFile(ItemTable &table, qint64 limit, const QByteArray &expected, boo
 
     if (QDir(folder()).entryList(QDir::Files | QDir::Hidden) != QStringList {"items.csv"})
         fail("a save left another file behind");
-    if (refused != bool(result.problem()))
+    if (refused != bool(result.firstRefusedValue()))
         fail("the real save and the one into memory differ on refusing");
     const bool fits = limit >= expected.size();
     if (refused || !fits) {
@@ -372,8 +372,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         table.setFieldValue(columnAt(column),
             value.left(value.size() / 2) + added[(plan >> 3) & 3] + value.mid(value.size() / 2));
     }
-    const QString problem = firstProblem(table);
-    const QByteArray expected = problem.isEmpty() ? savedForm(table) : QByteArray();
+    const QString refused = firstRefusedValue(table);
+    const QByteArray expected = refused.isEmpty() ? savedForm(table) : QByteArray();
 
     QBuffer saved;
     saved.open(QIODevice::WriteOnly);
@@ -382,19 +382,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         fail("writing to memory failed");
     if (table.size() != lines.size())
         fail("saving changed the number of rows");
-    if (problem.isEmpty() != !result.problem())
+    if (refused.isEmpty() != !result.firstRefusedValue())
         fail("the save refused a table that the file can carry, or the other way round");
-    if (result.problem() && describe(*result.problem()) != problem)
+    if (result.firstRefusedValue() && describe(*result.firstRefusedValue()) != refused)
         fail("the save named another value or reason than the first one the file cannot carry");
-    if (result.problem() && !saved.data().isEmpty())
+    if (result.firstRefusedValue() && !saved.data().isEmpty())
         fail("a refused save wrote bytes");
-    if (!result.problem() && saved.data() != expected)
+    if (!result.firstRefusedValue() && saved.data() != expected)
         fail("the saved file differs from the rows read");
 
     if (limitByte != 0) {
         const qint64 limit = limitByte == 255 ? std::max<qint64>(expected.size() - 1, 0)
                                               : expected.size() * limitByte / 254;
-        saveToAFile(table, limit, expected, bool(result.problem()));
+        saveToAFile(table, limit, expected, bool(result.firstRefusedValue()));
     }
     return 0;
 }

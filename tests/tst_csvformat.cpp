@@ -525,10 +525,10 @@ private Q_SLOTS:
         QCOMPARE(read(bytes).size(), table.size());
     }
 
-    void unwritableValues_data()
+    void refusedValues_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("problem");
+        QTest::addColumn<QString>("refused");
         QTest::newRow("comma") << "Eggs, large"
                                << "row 1, column 4: comma";
         QTest::newRow("LF") << "two\nlines"
@@ -551,7 +551,7 @@ private Q_SLOTS:
             << "row 1, column 4: control character U+0081";
         QTest::newRow("U+009F, the last C1 control") << "x\u009F"
                                                      << "row 1, column 4: control character U+009F";
-        // Plain values are passed over eight bytes at a time: a fault in any byte of a word.
+        // Plain values are passed over eight bytes at a time: a reason in any byte of a word.
         QTest::newRow("comma ending the second eight bytes") << "Sixteen letter,"
                                                              << "row 1, column 4: comma";
         QTest::newRow("DEL in the second eight bytes")
@@ -564,58 +564,58 @@ private Q_SLOTS:
             << "~bcdefghijklmno " << QString();
         QTest::newRow("Tab is fine") << "a\tb" << QString();
         QTest::newRow("no-break space after the controls is fine") << "a\u00A0b" << QString();
-        // Every distinct fault is named, so that mending one does not bring up the next.
+        // Every distinct reason is named, so that mending one does not bring up the next.
         QTest::newRow("a price from a web page: a comma and a narrow no-break space")
             << "1,95\u202F€"
             << "row 1, column 4: comma, character U+202F";
         QTest::newRow("in one byte a character: two commas and a control character")
             << "a,b\u0001,c"
             << "row 1, column 4: comma, control character U+0001";
-        QTest::newRow("five faults named, then how many more")
+        QTest::newRow("five reasons named, then how many more")
             << "\u0100,\u0101\u0100\u0102\u0103\u0104\u0105"
             << "row 1, column 4: character U+0100, comma, character U+0101, character U+0102, "
                "character U+0103, 2 more";
     }
-    void unwritableValues()
+    void refusedValues()
     {
         QFETCH(QString, value);
-        QFETCH(QString, problem);
+        QFETCH(QString, refused);
         ItemTable table;
         fill(table, {"a|b|c|d|e|f", QStringLiteral("a|b|c|d|%1|f").arg(value)});
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         const ItemCsv::SaveResult result = ItemCsv::saveTable(table, buffer);
-        if (problem.isEmpty()) {
+        if (refused.isEmpty()) {
             QVERIFY(result.succeeded());
             return;
         }
-        QVERIFY(result.problem());
-        const auto fault = [](const ItemCsv::Fault &found) {
+        QVERIFY(result.firstRefusedValue());
+        const auto reason = [](const ItemCsv::Reason &found) {
             switch (found.kind) {
-            case ItemCsv::ValueFault::Comma:
+            case ItemCsv::ReasonKind::Comma:
                 return QStringLiteral("comma");
-            case ItemCsv::ValueFault::LineBreak:
+            case ItemCsv::ReasonKind::LineBreak:
                 return QStringLiteral("line break");
-            case ItemCsv::ValueFault::ControlCharacter:
+            case ItemCsv::ReasonKind::ControlCharacter:
                 return QStringLiteral("control character U+")
                     + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
-            case ItemCsv::ValueFault::UnrepresentableCharacter:
+            case ItemCsv::ReasonKind::UnrepresentableCharacter:
                 break;
             }
             return QStringLiteral("character U+")
                 + QString::number(uint(found.character), 16).toUpper().rightJustified(4, u'0');
         };
-        const ItemCsv::ValueProblem first = *result.problem();
-        QStringList faults;
-        for (const ItemCsv::Fault &found : first.faults)
-            faults.append(fault(found));
-        if (const qsizetype more = first.faultCount - faults.size(); more > 0)
-            faults.append(QStringLiteral("%1 more").arg(more));
+        const ItemCsv::RefusedValue first = *result.firstRefusedValue();
+        QStringList reasons;
+        for (const ItemCsv::Reason &found : first.reasons)
+            reasons.append(reason(found));
+        if (const qsizetype more = first.reasonCount - reasons.size(); more > 0)
+            reasons.append(QStringLiteral("%1 more").arg(more));
         QCOMPARE(QStringLiteral("row %1, column %2: %3")
                      .arg(first.row)
                      .arg(position(first.column))
-                     .arg(faults.join(QStringLiteral(", "))),
-            problem);
+                     .arg(reasons.join(QStringLiteral(", "))),
+            refused);
         QCOMPARE(buffer.data(), QByteArray());
         QCOMPARE(table.currentRow(), 1);
         QCOMPARE(table.isPending(), true);

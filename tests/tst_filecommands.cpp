@@ -119,7 +119,7 @@ private Q_SLOTS:
         QCOMPARE(driver.fileDialogs.size(), 4);
         QCOMPARE(driver.fileDialogs.mid(1),
             QStringList({"Export Items as CSV... | CSV Files (*.csv) | csv | " + path("in.csv"),
-                "Import Items from CSV... | CSV files (*.csv);Text files (*.csv *.txt *.tsv "
+                "Import Items from CSV... | CSV Files (*.csv);Text files (*.csv *.txt *.tsv "
                 "*.tab);All files (*) | csv | "
                     + path("out.csv"),
                 "Export Items as CSV... | CSV Files (*.csv) | csv | " + path("out.csv")}));

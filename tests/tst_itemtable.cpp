@@ -337,6 +337,9 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, fields);
         QCOMPARE(describe(*ItemRow::fromSeparated(text, u',')), fields);
+        // The first row of an arena, which may be larger than its first slab.
+        RowArena arena;
+        QCOMPARE(describe(*arena.fromSeparated(text, u',')), fields);
     }
 
     void settingOneFieldKeepsTheOthers()

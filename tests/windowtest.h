@@ -82,7 +82,8 @@ public:
     // empty string to cancel. With no answer left the dialog is cancelled.
     QStringList fileAnswers;
     // Names typed into the real file dialog, one each time it is shown once fileAnswers is
-    // used up: key by key, then the main Return key in its completion list once that shows.
+    // used up: key by key, then, once its completion list shows, the main Return key and a Tab
+    // into the list's window.
     QStringList typedFileNames;
     // Runs after the file dialog is answered and before the window acts on the answer, as
     // another program might change the chosen file while the dialog closes.

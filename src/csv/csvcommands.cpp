@@ -114,7 +114,7 @@ void prepareProcess()
 SaveResult saveTable(ItemTable &table, QIODevice &device, const Progress &progress)
 {
     SaveResult result;
-    result.refused = findUnwritableValues(table, SaveResult::ListedProblems);
+    result.refused = findRefusedValues(table, SaveResult::ListedRefusedValues);
     if (result.refused.count > 0) {
         result.outcome = SaveOutcome::Refused;
         return result;
@@ -138,15 +138,15 @@ SaveResult saveTable(
     ItemTable &table, const QString &fileName, const Progress &progress, FileSystem &fileSystem)
 {
     // Every value is checked before any file is touched.
-    SaveResult refusal;
-    refusal.refused = findUnwritableValues(table, SaveResult::ListedProblems);
-    if (refusal.refused.count > 0) {
-        refusal.outcome = SaveOutcome::Refused;
-        return refusal;
+    SaveResult result;
+    result.refused = findRefusedValues(table, SaveResult::ListedRefusedValues);
+    if (result.refused.count > 0) {
+        result.outcome = SaveOutcome::Refused;
+        return result;
     }
     if (isUnreadableName(fileSystem, fileName)) {
-        refusal.outcome = SaveOutcome::UnreadableName;
-        return refusal;
+        result.outcome = SaveOutcome::UnreadableName;
+        return result;
     }
     // The blank row kept at the end for typing is written like any other row.
     table.Update();

@@ -3,6 +3,7 @@
 #include "csvformat.h"
 #include "filereader.h"
 #include "filesystem.h"
+#include "valuecheck.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,7 +28,7 @@ enum class SaveOutcome {
     // The file holds the new rows, but the system could not confirm that its new name is on
     // the disk (`error` says why).
     SavedUnconfirmed,
-    // Values the file cannot carry (`refused`): nothing was written.
+    // Refused values (`refused`): nothing was written.
     Refused,
     // The name is taken by something that is not a regular file (`kind`): nothing was written.
     NotAFile,
@@ -56,18 +57,18 @@ enum class SaveOutcome {
 
 struct SaveResult
 {
-    // How many of the values the file cannot carry a refused save names.
-    static constexpr qsizetype ListedProblems = 10;
+    // How many of its refused values a refused save names.
+    static constexpr qsizetype ListedRefusedValues = 10;
     SaveOutcome outcome = SaveOutcome::Saved;
-    UnwritableValues refused;
+    RefusedValues refused;
     FileKind kind = FileKind::Other;
     QString error;
     QString backup;
     QString place;
     // Backups of the file's old contents that saves which never ended left (earlierBackups()).
     QStringList earlierBackups;
-    // The first value the file cannot carry, if any.
-    std::optional<ValueProblem> problem() const
+    // The first refused value, if any.
+    std::optional<RefusedValue> firstRefusedValue() const
     {
         return refused.listed.isEmpty() ? std::nullopt : std::optional(refused.listed.first());
     }

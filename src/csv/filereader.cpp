@@ -27,7 +27,7 @@ public:
     LineSink(ReadResult &result, qint64 deviceSize, const Progress &progress)
         : m_result(result)
         , m_deviceSize(deviceSize)
-        , m_keepGoing([this, &progress] {
+        , m_keepGoing([this, &progress](qint64, qint64) {
             m_stopped = m_stopped || (progress && !progress(m_bytesRead, m_deviceSize));
             return !m_stopped;
         })
@@ -49,7 +49,7 @@ public:
     void finish();
 
     void setBytesRead(qint64 bytesRead) { m_bytesRead = bytesRead; }
-    const KeepGoing &keepGoing() const { return m_keepGoing; }
+    const Progress &keepGoing() const { return m_keepGoing; }
     bool stopped() const { return m_stopped; }
     // The number of the first line too long for a row, or 0.
     qint64 tooLongLine() const { return m_tooLongLine; }
@@ -58,7 +58,7 @@ private:
     template<typename View> bool add(View line, const LineLayout &layout)
     {
         ++m_lines;
-        if (m_lines % LinesPerReport == 0 && !m_keepGoing())
+        if (m_lines % LinesPerReport == 0 && !m_keepGoing(m_bytesRead, m_deviceSize))
             return false;
         m_detector.addLine(line, layout);
         if (!m_text && m_detector.isNotItemFile() && !keepText())
@@ -84,7 +84,7 @@ private:
     qint64 m_lines = 0;
     qint64 m_tooLongLine = 0;
     bool m_stopped = false;
-    KeepGoing m_keepGoing;
+    Progress m_keepGoing;
     const Dialect m_itemFile;
     TextReading m_reading;
     RowReader m_rows;
@@ -104,7 +104,7 @@ bool LineSink::keepText()
         // The text grows by itself then, as far as memory allows.
     }
     for (std::size_t index = 0; index < m_reading.rows.size(); ++index) {
-        if ((index + 1) % LinesPerReport == 0 && !m_keepGoing())
+        if ((index + 1) % LinesPerReport == 0 && !m_keepGoing(m_bytesRead, m_deviceSize))
             return false;
         m_text->appendLine(m_reading.rows[index]);
     }
@@ -133,8 +133,7 @@ void LineSink::finish()
         return;
     }
     // Its lines looked like a spreadsheet's for a while, but the file is an item file after all.
-    TextReading reading
-        = readText(*m_text, m_itemFile, [this](qint64, qint64) { return m_keepGoing(); });
+    TextReading reading = readText(*m_text, m_itemFile, m_keepGoing);
     m_text.reset();
     if (reading.outcome == ReadOutcome::OutOfMemory)
         throw std::bad_alloc();

@@ -26,14 +26,14 @@ qsizetype unfinishedUtf8Tail(QByteArrayView bytes)
     return 0;
 }
 
-// Hands `function` a line of UTF-8 a MiB at a time, never cutting a character, with `keepGoing`
-// asked between the pieces: a line can be a gigabyte long. False when told to stop.
+// Hands `function` a line of UTF-8 a MiB at a time, never cutting a character, with `progress`
+// told between the pieces: a line can be a gigabyte long. False when told to stop.
 template<typename Function>
-bool forEachPiece(QByteArrayView line, const KeepGoing &keepGoing, Function &&function)
+bool forEachPiece(QByteArrayView line, const Progress &progress, Function &&function)
 {
     qsizetype from = 0;
     while (from < line.size()) {
-        if (from > 0 && !keepGoing())
+        if (from > 0 && !progress(from, line.size()))
             return false;
         QByteArrayView piece = line.sliced(from, std::min(line.size() - from, CharactersPerReport));
         if (from + piece.size() < line.size())
@@ -66,9 +66,9 @@ constexpr ByteOrderMark byteOrderMarks[] = {{"\xEF\xBB\xBF", Encoding::Utf8},
 
 } // namespace
 
-LineSplitter::LineSplitter(LineReceiver &receiver, const KeepGoing &keepGoing, bool utf8ByMark)
+LineSplitter::LineSplitter(LineReceiver &receiver, const Progress &progress, bool utf8ByMark)
     : m_receiver(receiver)
-    , m_keepGoing(keepGoing)
+    , m_progress(progress)
     , m_utf8ByMark(utf8ByMark)
 {
 }
@@ -159,7 +159,7 @@ bool LineSplitter::line(QByteArrayView bytes)
     bool utf8 = m_utf8ByMark;
     if (!utf8) {
         utf8 = true;
-        m_failed = !forEachPiece(bytes, m_keepGoing,
+        m_failed = !forEachPiece(bytes, m_progress,
             [&utf8](QByteArrayView piece) { utf8 = utf8 && piece.isValidUtf8(); });
         if (m_failed)
             return false;
@@ -175,7 +175,7 @@ bool LineSplitter::utf8Line(QByteArrayView bytes)
 {
     QString text;
     LineLayout layout;
-    const bool decoded = forEachPiece(bytes, m_keepGoing, [&](QByteArrayView piece) {
+    const bool decoded = forEachPiece(bytes, m_progress, [&](QByteArrayView piece) {
         const qsizetype start = text.size();
         text += m_utf8.decode(piece);
         scanLine(text.utf16(), start, text.size(), start, layout);

@@ -44,8 +44,8 @@ public:
 class LineSplitter
 {
 public:
-    // `keepGoing` is asked now and then in a long line's work; it returns false to stop.
-    LineSplitter(LineReceiver &receiver, const KeepGoing &keepGoing, bool utf8ByMark);
+    // `progress` is told now and then in a long line's work; it returns false to stop.
+    LineSplitter(LineReceiver &receiver, const Progress &progress, bool utf8ByMark);
 
     // Stops at a line too long for a row, or when told to stop.
     void take(QByteArrayView bytes);
@@ -69,7 +69,7 @@ private:
         = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
     LineReceiver &m_receiver;
-    const KeepGoing &m_keepGoing;
+    const Progress &m_progress;
     const bool m_utf8ByMark;
     QStringDecoder m_utf8 {QStringConverter::Utf8, Flags};
     // The unfinished line: bytes, or UTF-16 for a file marked as UTF-16.

@@ -17,6 +17,23 @@
 #include <linux/fs.h>
 #endif
 
+// The steps of a save, in their order, once saveTable() has checked every value and the name:
+// 1. The name is opened as a path, the kernel following its links: anything but a regular file
+//    is NotAFile. A name that leads nowhere gets a new file (create()); a link that leads
+//    nowhere gets a file made through it, which goes again if the save fails.
+// 2. The file is opened to read and write (to write alone where it cannot be read), which
+//    answers for its permissions, a read-only mount and an immutable file; it is locked against
+//    another save (Busy), and its folder found, else the name must still lead to it (Replaced).
+// 3. A file of one name is replaced where its folder and file system allow a new file beside it
+//    to take over its inode flags, owner, group, permissions, access control list and extended
+//    attributes (takesOver()): the new file gets them before the rows, is synced, and swaps
+//    names with the old one in one step, only while the name still leads to the old one.
+// 4. Any other file is written in place, and only if it can be read: its old bytes go to a
+//    synced backup first (BackupFailed), room is reserved, and the rows are written, cut to
+//    length and synced. On a failure the old bytes and length go back; where that fails too,
+//    the file is Damaged and the backup kept. A name that changed meanwhile: SavedToReplacedFile.
+// A failed sync of the folder after a rename gives SavedUnconfirmed.
+
 namespace ItemCsv {
 namespace {
 

@@ -204,7 +204,7 @@ void readRecords(View text, const Dialect &dialect, const Scope &scope, const Pr
 {
     qsizetype at = 0;
     bool stopped = false;
-    const KeepGoing keepGoing = [&] {
+    const Progress keepGoing = [&](qint64, qint64) {
         stopped = stopped || (progress && !progress(at, text.size()));
         return !stopped;
     };
@@ -222,7 +222,7 @@ void readRecords(View text, const Dialect &dialect, const Scope &scope, const Pr
             break;
         if (line % LinesPerReport == 0 || at - reported >= CharactersPerReport) {
             reported = at;
-            if (!keepGoing())
+            if (!keepGoing(at, text.size()))
                 break;
         }
     }
@@ -272,11 +272,11 @@ QStringList headingsOf(const FileText &text, char separator, Quoting quoting)
 }
 
 RowReader::RowReader(const Dialect &dialect, TextReading &reading, qsizetype rowLimit,
-    const KeepGoing &keepGoing, bool keepValues)
+    const Progress &progress, bool keepValues)
     : m_dialect(dialect)
     , m_reading(reading)
     , m_rowLimit(rowLimit)
-    , m_keepGoing(keepGoing)
+    , m_progress(progress)
     , m_itemFile(dialect.isItemFile())
     , m_keepValues(keepValues)
     , m_headingToRead(dialect.headingLine)
@@ -361,7 +361,7 @@ bool RowReader::addRow(const std::array<FieldText, ColumnCount> &fields, std::ui
     ++m_reading.rowCount;
     if (qsizetype(m_reading.rows.size()) >= m_rowLimit)
         return true;
-    std::optional<ItemRow> row = m_arena.make(fields, present, m_keepGoing);
+    std::optional<ItemRow> row = m_arena.make(fields, present, m_progress);
     if (!row)
         return false;
     m_reading.rows.push_back(std::move(*row));

@@ -3,6 +3,7 @@
 #include "csvformat.h"
 #include "dialect.h"
 #include "filetext.h"
+#include "itemrow.h"
 #include "linelayout.h"
 
 #include <QList>
@@ -95,7 +96,7 @@ class RowReader
 public:
     // Rows are made of the first `rowLimit` records, and with `keepValues` their values kept.
     RowReader(const Dialect &dialect, TextReading &reading, qsizetype rowLimit,
-        const KeepGoing &keepGoing, bool keepValues = false);
+        const Progress &progress, bool keepValues = false);
 
     // A line of a dialect whose quotes are text, and the scan of it. False when it stops: a
     // line too long for a row, or told to stop.
@@ -117,7 +118,7 @@ private:
     const Dialect &m_dialect;
     TextReading &m_reading;
     qsizetype m_rowLimit;
-    const KeepGoing &m_keepGoing;
+    const Progress &m_progress;
     const bool m_itemFile;
     const bool m_keepValues;
     bool m_headingToRead;

@@ -1,7 +1,7 @@
 #include "celldelegate.h"
 
 #include "itemgrid.h"
-#include "valuemarks.h"
+#include "refusedcells.h"
 
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -13,14 +13,14 @@
 namespace {
 
 // Shows the mark of the cell it edits over its text. Every keystroke is in the table, and
-// marked there, before the editor repaints, so the mark follows the text without a check of
+// checked there, before the editor repaints, so the mark follows the text without a check of
 // its own.
 class CellEditor : public QLineEdit
 {
 public:
-    CellEditor(QWidget *parent, const ValueMarks *marks, const QModelIndex &cell)
+    CellEditor(QWidget *parent, const RefusedCells *refusedCells, const QModelIndex &cell)
         : QLineEdit(parent)
-        , m_marks(marks)
+        , m_refusedCells(refusedCells)
         , m_cell(cell)
     {
     }
@@ -28,8 +28,8 @@ public:
 protected:
     bool event(QEvent *event) override
     {
-        if (event->type() == QEvent::ToolTip && m_marks) {
-            const QString reason = m_marks->reason(m_cell);
+        if (event->type() == QEvent::ToolTip && m_refusedCells) {
+            const QString reason = m_refusedCells->reason(m_cell);
             if (!reason.isEmpty()) {
                 QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), reason, this);
                 return true;
@@ -41,14 +41,14 @@ protected:
     void paintEvent(QPaintEvent *event) override
     {
         QLineEdit::paintEvent(event);
-        if (m_marks && m_marks->isMarked(m_cell)) {
+        if (m_refusedCells && m_refusedCells->isRefused(m_cell)) {
             QPainter painter(this);
-            ValueMarks::paint(painter, rect());
+            RefusedCells::paintMark(painter, rect());
         }
     }
 
 private:
-    const ValueMarks *m_marks;
+    const RefusedCells *m_refusedCells;
     QPersistentModelIndex m_cell;
 };
 
@@ -58,15 +58,15 @@ void CellDelegate::paint(
     QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyledItemDelegate::paint(painter, option, index);
-    if (m_marks && m_marks->isMarked(index))
-        ValueMarks::paint(*painter, option.rect);
+    if (m_refusedCells && m_refusedCells->isRefused(index))
+        RefusedCells::paintMark(*painter, option.rect);
 }
 
 bool CellDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
     const QStyleOptionViewItem &option, const QModelIndex &index)
 {
-    if (event->type() == QEvent::ToolTip && m_marks) {
-        const QString reason = m_marks->reason(index);
+    if (event->type() == QEvent::ToolTip && m_refusedCells) {
+        const QString reason = m_refusedCells->reason(index);
         if (!reason.isEmpty()) {
             QToolTip::showText(event->globalPos(), reason, view, option.rect);
             return true;
@@ -78,7 +78,7 @@ bool CellDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
 QWidget *CellDelegate::createEditor(
     QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
 {
-    auto *editor = new CellEditor(parent, m_marks, index);
+    auto *editor = new CellEditor(parent, m_refusedCells, index);
     editor->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
     editor->setFrame(false);
     editor->setMaxLength(ItemGrid::EditableLength);

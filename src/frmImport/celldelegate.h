@@ -2,12 +2,12 @@
 
 #include <QStyledItemDelegate>
 
-class ValueMarks;
+class RefusedCells;
 
 // The grid's cell editor: a frameless line edit whose every keystroke is stored in the model at
 // once, so that the table always holds what the user sees and a command run straight after
 // typing (an access key) sees what was typed. A cell whose value Save would refuse, and its open
-// editor, show the mark of ValueMarks and its reason as their tooltip.
+// editor, show the mark, and as their tooltip the reason that RefusedCells keeps.
 class CellDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -15,8 +15,8 @@ class CellDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    // The marks to show; none shows no marks. The marks must outlive the delegate's editors.
-    void setMarks(const ValueMarks *marks) { m_marks = marks; }
+    // The refused cells to mark; none marks no cell. They must outlive the delegate's editors.
+    void setRefusedCells(const RefusedCells *refusedCells) { m_refusedCells = refusedCells; }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QModelIndex &index) const override;
@@ -42,7 +42,7 @@ private Q_SLOTS:
     void storeEdit();
 
 private:
-    const ValueMarks *m_marks = nullptr;
+    const RefusedCells *m_refusedCells = nullptr;
     // Whether the last setModelData wrote to the model.
     mutable bool m_stored = false;
 };

@@ -1,5 +1,6 @@
 #include "frmimport.h"
 
+#include "closeddialogkeys.h"
 #include "commandstep.h"
 #include "csvcommands.h"
 #include "filemessages.h"
@@ -49,6 +50,7 @@ public:
         , m_typingIn(
               window->DataGrid1->isEditing() ? window->DataGrid1->currentIndex() : QModelIndex())
     {
+        window->m_closedDialogKeys->hold();
     }
     ~ReturnToCell()
     {
@@ -65,6 +67,9 @@ public:
             grid->resumeEditing();
         else if (!grid->isAncestorOf(m_window->focusWidget()))
             grid->setFocus();
+        // The keys typed while the dialog closed act only now, where the command left the
+        // cursor.
+        m_window->m_closedDialogKeys->release();
     }
     ReturnToCell(const ReturnToCell &) = delete;
     ReturnToCell &operator=(const ReturnToCell &) = delete;
@@ -106,7 +111,7 @@ QString frmImport::askFileName(FileCommand command)
     // Open also lists what spreadsheets export as text, so that such a file can be chosen.
     CommonDialog1->setNameFilters(saving
             ? QStringList {tr("CSV Files (*.csv)")}
-            : QStringList {tr("CSV files (*.csv)"), tr("Text files (*.csv *.txt *.tsv *.tab)"),
+            : QStringList {tr("CSV Files (*.csv)"), tr("Text files (*.csv *.txt *.tsv *.tab)"),
                 tr("All files (*)")});
     CommonDialog1->setDefaultSuffix(QStringLiteral("csv"));
     CommonDialog1->setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -125,7 +130,7 @@ QString frmImport::askFileName(FileCommand command)
 // A long command shows how far it got and, where it can stop, can be cancelled; a short one
 // shows nothing. The dialog is made only when the work goes on past its first step, so that a
 // short command does not pay for it.
-ItemCsv::Progress frmImport::progressFor(
+Progress frmImport::progressFor(
     std::unique_ptr<QProgressDialog> &dialog, const QString &label, Cancelling cancelling)
 {
     return [this, &dialog, label, cancelling](qint64 done, qint64 total) {
@@ -183,7 +188,7 @@ void frmImport::ExportCsv()
         return;
     case ItemCsv::SaveOutcome::Refused: {
         showError(message);
-        const ItemCsv::ValueProblem first = *saved.problem();
+        const ItemCsv::RefusedValue first = *saved.firstRefusedValue();
         DataGrid1->setCurrentIndex(rsItems.index(first.row, position(first.column)));
         DataGrid1->setFocus();
         return;

@@ -134,52 +134,53 @@ QString characterName(char32_t character)
     return FileMessages::tr("%1 [U+%2]").arg(name, codePoint(character));
 }
 
-// One fault, as a clause of the reason a value is refused.
-QString faultClause(const ItemCsv::Fault &fault)
+// One reason, as a clause of the sentence that says why a value is refused.
+QString reasonClause(const ItemCsv::Reason &reason)
 {
-    switch (fault.kind) {
-    case ItemCsv::ValueFault::Comma:
+    switch (reason.kind) {
+    case ItemCsv::ReasonKind::Comma:
         return FileMessages::tr("a comma would split the value into two fields");
-    case ItemCsv::ValueFault::LineBreak:
+    case ItemCsv::ReasonKind::LineBreak:
         return FileMessages::tr("a line break would split the row in two");
-    case ItemCsv::ValueFault::ControlCharacter:
-        return FileMessages::tr("%1 does not show in the grid").arg(characterName(fault.character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
-        return FileMessages::tr("Windows-1252 cannot hold %1").arg(characterName(fault.character));
+    case ItemCsv::ReasonKind::ControlCharacter:
+        return FileMessages::tr("%1 does not show in the grid")
+            .arg(characterName(reason.character));
+    case ItemCsv::ReasonKind::UnrepresentableCharacter:
+        return FileMessages::tr("Windows-1252 cannot hold %1").arg(characterName(reason.character));
     }
     return {};
 }
 
-// The sentence that names one refused value: a fault in a sentence made for its kind, several
-// faults as a list.
-QString refusedValue(const ItemCsv::ValueProblem &problem)
+// The sentence that names one refused value: a reason in a sentence made for its kind, several
+// reasons as a list.
+QString refusedValue(const ItemCsv::RefusedValue &refused)
 {
-    const QString row = QString::number(problem.row + 1);
-    const QString column = heading(problem.column);
-    if (problem.faultCount > 1) {
+    const QString row = QString::number(refused.row + 1);
+    const QString column = heading(refused.column);
+    if (refused.reasonCount > 1) {
         return FileMessages::tr("Nothing was saved. The handheld would read the value in row "
                                 "%1, column \u201C%2\u201D wrongly: %3 Please change that value.")
-            .arg(row, column, FileMessages::valueFault(problem));
+            .arg(row, column, FileMessages::reasons(refused));
     }
-    const char32_t character = problem.faults.first().character;
-    switch (problem.faults.first().kind) {
-    case ItemCsv::ValueFault::Comma:
+    const char32_t character = refused.reasons.first().character;
+    switch (refused.reasons.first().kind) {
+    case ItemCsv::ReasonKind::Comma:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains a comma, which would split it into two fields, so the "
                                 "handheld would read the file wrongly. Please change that value.")
             .arg(row, column);
-    case ItemCsv::ValueFault::LineBreak:
+    case ItemCsv::ReasonKind::LineBreak:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains a line break, which would split the row in two, so "
                                 "the handheld would read the file wrongly. Please change that "
                                 "value.")
             .arg(row, column);
-    case ItemCsv::ValueFault::ControlCharacter:
+    case ItemCsv::ReasonKind::ControlCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains %3, which does not show in the grid and which the "
                                 "handheld may read wrongly. Please change that value.")
             .arg(row, column, characterName(character));
-    case ItemCsv::ValueFault::UnrepresentableCharacter:
+    case ItemCsv::ReasonKind::UnrepresentableCharacter:
         return FileMessages::tr("Nothing was saved. The value in row %1, column \u201C%2\u201D "
                                 "contains %3, which the file's character set, Windows-1252, "
                                 "cannot hold, so the handheld would read the file wrongly. "
@@ -190,7 +191,7 @@ QString refusedValue(const ItemCsv::ValueProblem &problem)
 }
 
 // One value in a sentence of its own; more as a list of the first few.
-QString refusedValues(const ItemCsv::UnwritableValues &refused)
+QString refusedValues(const ItemCsv::RefusedValues &refused)
 {
     if (refused.count == 1)
         return refusedValue(refused.listed.first());
@@ -198,11 +199,11 @@ QString refusedValues(const ItemCsv::UnwritableValues &refused)
                                     "wrongly. Please change them.",
                        nullptr, int(refused.count))
         + u'\n';
-    for (const ItemCsv::ValueProblem &problem : refused.listed) {
+    for (const ItemCsv::RefusedValue &value : refused.listed) {
         text += u'\n'
             + FileMessages::tr("Row %1, column \u201C%2\u201D: %3")
-                  .arg(QString::number(problem.row + 1), heading(problem.column),
-                      FileMessages::valueFault(problem));
+                  .arg(QString::number(value.row + 1), heading(value.column),
+                      FileMessages::reasons(value));
     }
     if (refused.count > refused.listed.size()) {
         text += u'\n'
@@ -213,14 +214,14 @@ QString refusedValues(const ItemCsv::UnwritableValues &refused)
 
 } // namespace
 
-QString FileMessages::valueFault(const ItemCsv::ValueProblem &problem)
+QString FileMessages::reasons(const ItemCsv::RefusedValue &refused)
 {
     QStringList clauses;
-    for (const ItemCsv::Fault &fault : problem.faults)
-        clauses.append(faultClause(fault));
-    if (problem.faultCount > problem.faults.size()) {
+    for (const ItemCsv::Reason &reason : refused.reasons)
+        clauses.append(reasonClause(reason));
+    if (refused.reasonCount > refused.reasons.size()) {
         clauses.append(tr("and %n more", nullptr,
-            int(std::min<qsizetype>(problem.faultCount - problem.faults.size(), INT_MAX))));
+            int(std::min<qsizetype>(refused.reasonCount - refused.reasons.size(), INT_MAX))));
     }
     return tr("%1.").arg(clauses.join(QStringLiteral("; ")));
 }

@@ -20,10 +20,10 @@ public:
     static QString afterOpen(const ItemCsv::OpenResult &result, const QString &fileName);
     // What the user is told, once, of a backup that a save of the file which never ended left.
     static QString earlierSave(const QString &fileName, const QString &backup);
-    // Why the handheld would read a value wrongly, as one line of Save's list ends, each fault
-    // of it up to five and then how many more: "a comma would split the value into two
+    // Why the handheld would read a refused value wrongly, as one line of Save's list ends, each
+    // reason up to five and then how many more: "a comma would split the value into two
     // fields; Windows-1252 cannot hold a narrow no-break space [U+202F]."
-    static QString valueFault(const ItemCsv::ValueProblem &problem);
+    static QString reasons(const ItemCsv::RefusedValue &refused);
     // How many values of the table Save would refuse and how to find them, for the line under
     // Save's own tooltip; empty for none.
     static QString refusedCount(qsizetype count);

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "csvformat.h"
 #include "filesystem.h"
 #include "itemtable.h"
+#include "progress.h"
+#include "refusedcells.h"
 #include "tablestep.h"
 #include "valuelist.h"
-#include "valuemarks.h"
 
 #include <QWidget>
 
@@ -17,6 +17,7 @@ namespace ItemCsv {
 enum class BlankFirstRow;
 struct OpenResult;
 } // namespace ItemCsv
+class ClosedDialogKeys;
 class ItemGrid;
 class PickList;
 class QDialog;
@@ -114,6 +115,8 @@ private:
         int designHeight;
     };
 
+    void makeControls();
+    void connectControls();
     void Form_Load();
     void Form_Activate();
     void applyRowEvent(RowEvent event);
@@ -124,6 +127,7 @@ private:
     void DataGrid1_Change();
     void DataGrid1_keyPressed(QKeyEvent *event);
     KeyCommand keyCommand(const QKeyEvent &event) const;
+    void usePickList(KeyCommand command, PickList *list);
     void goToCell(int row, int column);
     void goToNextCell();
     void goToPreviousCell();
@@ -166,7 +170,7 @@ private:
     void ImportCsv();
     void mentionEarlierSaves(const QStringList &backups, const QString &fileName);
     enum class Cancelling { Possible, Impossible };
-    ItemCsv::Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
+    Progress progressFor(std::unique_ptr<QProgressDialog> &dialog, const QString &label,
         Cancelling cancelling = Cancelling::Possible);
     int runDialog(QDialog &dialog);
     void showMessage(MessageKind kind, const QString &text);
@@ -177,7 +181,7 @@ private:
     ValueList Stores;
     ValueList AisleNos;
     bool AddingRow = false;
-    ValueMarks m_refusedValues {rsItems};
+    RefusedCells m_refusedCells {rsItems};
 
     QLabel *Label1;
     QToolButton *cmdAdd;
@@ -208,5 +212,6 @@ private:
     ProgressWatcher m_watchProgress;
     ItemCsv::FileSystem *m_fileSystem = &ItemCsv::FileSystem::system();
     QString m_lastFileName;
+    ClosedDialogKeys *m_closedDialogKeys = nullptr;
     bool m_activated = false;
 };

@@ -294,7 +294,7 @@ ItemCsv::Dialect ImportPreview::dialect() const
     return m_itemFile->isChecked() ? ItemCsv::Dialect() : m_dialect;
 }
 
-bool ImportPreview::readFirst(const ItemCsv::Progress &progress)
+bool ImportPreview::readFirst(const Progress &progress)
 {
     return readAgain(progress);
 }
@@ -347,7 +347,7 @@ void ImportPreview::columnChosen(int fileColumn)
     readAgain();
 }
 
-bool ImportPreview::readAgain(const ItemCsv::Progress &progress)
+bool ImportPreview::readAgain(const Progress &progress)
 {
     const bool itemFile = m_itemFile->isChecked();
     ItemCsv::TextReading reading

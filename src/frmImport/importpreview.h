@@ -30,7 +30,7 @@ public:
     ~ImportPreview() override;
 
     // Reads the text in the dialect it seems written in; false when progress asked to stop.
-    bool readFirst(const ItemCsv::Progress &progress);
+    bool readFirst(const Progress &progress);
     // The dialect the rows are read in.
     ItemCsv::Dialect dialect() const;
 
@@ -45,7 +45,7 @@ private:
     void columnChosen(int fileColumn);
     // Reads the text again in the chosen dialect and shows it; with `progress` for the first
     // reading.
-    bool readAgain(const ItemCsv::Progress &progress = {});
+    bool readAgain(const Progress &progress = {});
     // Takes over the reading's rows.
     void showColumns(ItemCsv::TextReading &reading);
     void placeColumnChoices();

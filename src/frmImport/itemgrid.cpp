@@ -39,9 +39,9 @@ ItemGrid::ItemGrid(QWidget *parent)
         [this](int column, int oldWidth, int) { Q_EMIT ColResize(column, oldWidth); });
 }
 
-void ItemGrid::setMarks(const ValueMarks *marks)
+void ItemGrid::setRefusedCells(const RefusedCells *refusedCells)
 {
-    static_cast<CellDelegate *>(itemDelegate())->setMarks(marks);
+    static_cast<CellDelegate *>(itemDelegate())->setRefusedCells(refusedCells);
     viewport()->update();
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 class QLineEdit;
-class ValueMarks;
+class RefusedCells;
 
 // The item grid: a table view whose cell editor stores every keystroke in the model at once,
 // so that the table always holds what the user sees, and which reports the things the window
@@ -25,8 +25,8 @@ public:
 
     explicit ItemGrid(QWidget *parent = nullptr);
 
-    // The marks that the cells and the cell editor show.
-    void setMarks(const ValueMarks *marks);
+    // The refused cells, which the cells and the cell editor mark.
+    void setRefusedCells(const RefusedCells *refusedCells);
 
     int currentColumn() const;
     void setCurrentColumn(int column);

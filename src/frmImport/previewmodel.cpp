@@ -2,7 +2,7 @@
 
 #include "filemessages.h"
 #include "itemtable.h"
-#include "valuemarks.h"
+#include "refusedcells.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -27,12 +27,12 @@ std::optional<Column> PreviewModel::columnOf(int section) const
     return section < m_columns.size() ? m_columns[section] : std::nullopt;
 }
 
-std::optional<ItemCsv::ValueProblem> PreviewModel::problem(const QModelIndex &index) const
+std::optional<ItemCsv::RefusedValue> PreviewModel::refusedValue(const QModelIndex &index) const
 {
     const std::optional<Column> column = columnOf(index.column());
     if (!index.isValid() || !column)
         return std::nullopt;
-    return ItemCsv::problemWith(m_rows[std::size_t(index.row())].text(*column));
+    return ItemCsv::checkValue(m_rows[std::size_t(index.row())].text(*column));
 }
 
 int PreviewModel::rowCount(const QModelIndex &parent) const
@@ -62,8 +62,8 @@ QVariant PreviewModel::data(const QModelIndex &index, int role) const
             return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
         return {};
     case Qt::ToolTipRole:
-        if (const std::optional<ItemCsv::ValueProblem> found = problem(index))
-            return FileMessages::valueFault(*found);
+        if (const std::optional<ItemCsv::RefusedValue> found = refusedValue(index))
+            return FileMessages::reasons(*found);
         if (!column)
             return tr("This column is left out.");
         return {};
@@ -86,6 +86,6 @@ void PreviewDelegate::paint(
 {
     QStyledItemDelegate::paint(painter, option, index);
     const auto *model = qobject_cast<const PreviewModel *>(index.model());
-    if (model && model->problem(index))
-        ValueMarks::paint(*painter, option.rect);
+    if (model && model->refusedValue(index))
+        RefusedCells::paintMark(*painter, option.rect);
 }

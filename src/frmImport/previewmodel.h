@@ -1,8 +1,8 @@
 #pragma once
 
-#include "csvformat.h"
 #include "dialect.h"
 #include "textreader.h"
+#include "valuecheck.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
@@ -24,7 +24,7 @@ public:
     void show(ItemCsv::TextReading &reading, const ItemCsv::Dialect &dialect);
     // What Save would refuse in the cell's value, checked as Save checks it; none for a value
     // that goes to no grid column.
-    std::optional<ItemCsv::ValueProblem> problem(const QModelIndex &index) const;
+    std::optional<ItemCsv::RefusedValue> refusedValue(const QModelIndex &index) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -8,14 +8,14 @@
 // meets a wrong value where it was typed or pasted and not only at Save.
 void frmImport::watchRefusedValues()
 {
-    DataGrid1->setMarks(&m_refusedValues);
-    connect(&m_refusedValues, &ValueMarks::countChanged, this, &frmImport::showRefusedCount);
-    showRefusedCount(m_refusedValues.count());
+    DataGrid1->setRefusedCells(&m_refusedCells);
+    connect(&m_refusedCells, &RefusedCells::countChanged, this, &frmImport::showRefusedCount);
+    showRefusedCount(m_refusedCells.count());
 }
 
 void frmImport::goToRefusedValue(bool forward)
 {
-    const QModelIndex next = m_refusedValues.nextMarked(DataGrid1->currentIndex(), forward);
+    const QModelIndex next = m_refusedCells.nextRefused(DataGrid1->currentIndex(), forward);
     if (next.isValid())
         goToCell(next.row(), next.column());
 }

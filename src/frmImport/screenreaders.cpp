@@ -18,7 +18,7 @@ void frmImport::nameForScreenReaders()
         connect(pickList.list, &PickList::shownChanged, this, &frmImport::describeCellEditor);
     }
     rsItems.setCellDescription(
-        [this](const QModelIndex &cell) { return m_refusedValues.reason(cell); });
+        [this](const QModelIndex &cell) { return m_refusedCells.reason(cell); });
 }
 
 // A list that pops up takes no focus, so a screen reader would not hear of it: the cell

@@ -59,7 +59,7 @@ void appendCell(QString &text, QStringView value)
 }
 
 qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept, Line &line,
-    qsizetype &nextReport, const std::function<bool(qsizetype)> &report)
+    const qsizetype &nextReport, const Progress &progress)
 {
     line.count = 0;
     qsizetype end = start;
@@ -71,7 +71,7 @@ qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept,
         if (cellEnd < 0) {
             for (cellEnd = end; cellEnd < text.size() && text[cellEnd] != separator
                  && !isLineBreak(text[cellEnd]);) {
-                if (++cellEnd >= nextReport && !report(cellEnd))
+                if (++cellEnd >= nextReport && !progress(cellEnd, text.size()))
                     return -1;
             }
             value = text.sliced(end, cellEnd - end);

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "column.h"
+#include "progress.h"
 
 #include <QString>
 #include <QStringView>
 
 #include <array>
-#include <functional>
 
 // Cells on the clipboard as spreadsheets put them there: a Tab between the values of a row, a
 // line break after each row, and a cell that holds a Tab, a line break or a quote written in
@@ -30,9 +30,10 @@ struct Line
 // first `kept` in `line`. A cell in quotes (a value that holds a Tab, a line break or a "" and
 // whose closing quote is followed by the separator, a line end or the end of the text) is one
 // value without its quotes, and may hold line breaks; any other cell is plain text, "Milk" and a
-// quote that never closes included. Returns where the line ends, or -1 when `report`, told of
-// the position each time it passes `nextReport`, says stop.
+// quote that never closes included. Returns where the line ends, or -1 when `progress`, told of
+// the position in the text each time it passes `nextReport` (which `progress` moves on), says
+// stop.
 qsizetype readLine(QStringView text, qsizetype start, QChar separator, int kept, Line &line,
-    qsizetype &nextReport, const std::function<bool(qsizetype)> &report);
+    const qsizetype &nextReport, const Progress &progress);
 
 } // namespace ClipboardCells

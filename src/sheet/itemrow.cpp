@@ -22,14 +22,14 @@ std::size_t roundUp(std::size_t bytes, std::size_t alignment)
 }
 
 // Whether every character of the text has a byte in Windows-1252; nullopt when stopped.
-std::optional<bool> allOneByte(FieldText text, const KeepGoing &keepGoing)
+std::optional<bool> allOneByte(FieldText text, const Progress &progress)
 {
     if (!text.isWide())
         return true;
     const CodePage::Table &table = CodePage::windows1252();
     const QStringView characters = text.utf16();
     for (qsizetype from = 0; from < characters.size(); from += Piece) {
-        if (from > 0 && keepGoing && !keepGoing())
+        if (from > 0 && progress && !progress(from, characters.size()))
             return std::nullopt;
         const qsizetype to = std::min(characters.size(), from + Piece);
         for (qsizetype i = from; i < to; ++i) {
@@ -259,7 +259,8 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
         return ::operator new(bytes);
     }
     if (m_slab == nullptr || m_used + bytes > m_slab->size) {
-        const std::size_t size = m_nextSize;
+        // The slabs grow from a small first one, so a block can be larger than the next slab.
+        const std::size_t size = std::max(m_nextSize, header + bytes);
         void *fresh = ::operator new(size, std::align_val_t(SlabAlignment));
         ++s_liveSlabs;
         release(m_slab);
@@ -275,14 +276,14 @@ void *RowArena::allocate(std::size_t bytes, Slab *&slab)
 }
 
 std::optional<ItemRow> RowArena::make(const std::array<FieldText, ColumnCount> &fields,
-    std::uint8_t present, const KeepGoing &keepGoing)
+    std::uint8_t present, const Progress &progress)
 {
-    return ItemRow::build(this, fields, present, keepGoing);
+    return ItemRow::build(this, fields, present, progress);
 }
 
 std::optional<ItemRow> ItemRow::build(RowArena *arena,
     const std::array<FieldText, ColumnCount> &fields, std::uint8_t present,
-    const KeepGoing &keepGoing)
+    const Progress &progress)
 {
     ItemRow row;
     if (present == 0)
@@ -292,7 +293,7 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
     for (const FieldText &field : fields) {
         length += field.size();
         if (!wide) {
-            const std::optional<bool> oneByte = allOneByte(field, keepGoing);
+            const std::optional<bool> oneByte = allOneByte(field, progress);
             if (!oneByte)
                 return std::nullopt;
             wide = !*oneByte;
@@ -306,7 +307,7 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
     for (int index = 0; index < ColumnCount; ++index) {
         const FieldText field = fields[std::size_t(index)];
         for (qsizetype from = 0; from < field.size(); from += Piece) {
-            if (from > 0 && keepGoing && !keepGoing())
+            if (from > 0 && progress && !progress(at, length))
                 return std::nullopt;
             const qsizetype count = std::min(field.size() - from, Piece);
             if (wide && field.isWide()) {
@@ -339,7 +340,7 @@ namespace {
 // `make` as a row's fields.
 template<typename View, typename Character, typename Make>
 std::optional<ItemRow> separatedRow(
-    View text, Character separator, const KeepGoing &keepGoing, const Make &make)
+    View text, Character separator, const Progress &progress, const Make &make)
 {
     if (text.isEmpty())
         return ItemRow();
@@ -359,7 +360,7 @@ std::optional<ItemRow> separatedRow(
             searched = to;
             if (next >= 0 || to == text.size())
                 break;
-            if (keepGoing && !keepGoing())
+            if (progress && !progress(searched, text.size()))
                 return std::nullopt;
         }
         const qsizetype end = next < 0 ? text.size() : next;
@@ -376,20 +377,20 @@ std::optional<ItemRow> separatedRow(
 } // namespace
 
 std::optional<ItemRow> RowArena::fromSeparated(
-    QStringView text, QChar separator, const KeepGoing &keepGoing)
+    QStringView text, QChar separator, const Progress &progress)
 {
-    return separatedRow(text, separator, keepGoing,
+    return separatedRow(text, separator, progress,
         [&](const std::array<FieldText, ColumnCount> &fields, std::uint8_t present) {
-            return make(fields, present, keepGoing);
+            return make(fields, present, progress);
         });
 }
 
 std::optional<ItemRow> RowArena::fromSeparated(
-    QByteArrayView windows1252, char separator, const KeepGoing &keepGoing)
+    QByteArrayView windows1252, char separator, const Progress &progress)
 {
-    return separatedRow(windows1252, separator, keepGoing,
+    return separatedRow(windows1252, separator, progress,
         [&](const std::array<FieldText, ColumnCount> &fields, std::uint8_t present) {
-            return make(fields, present, keepGoing);
+            return make(fields, present, progress);
         });
 }
 

@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "column.h"
+#include "progress.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -10,7 +11,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <optional>
 
@@ -74,9 +74,6 @@ private:
 };
 
 class RowArena;
-
-// Told now and then during long work; returns false to stop it.
-using KeepGoing = std::function<bool()>;
 
 // One item row: six text fields, each absent or holding a string (possibly empty).
 //
@@ -142,7 +139,7 @@ private:
     // In the arena's slabs, or in a block of its own without an arena.
     static std::optional<ItemRow> build(RowArena *arena,
         const std::array<FieldText, ColumnCount> &fields, std::uint8_t present,
-        const KeepGoing &keepGoing);
+        const Progress &progress);
 
     Block *m_block = nullptr;
 };
@@ -163,18 +160,18 @@ public:
     RowArena &operator=(const RowArena &) = delete;
     ~RowArena();
 
-    // As ItemRow::fromSeparated. Long text is stored in pieces with `keepGoing` asked after
-    // each MiB; when it says stop there is no row either (the caller knows why).
+    // As ItemRow::fromSeparated. Long text is stored in pieces with `progress` told after each
+    // MiB; when it says stop there is no row either (the caller knows why).
     std::optional<ItemRow> fromSeparated(
-        QStringView text, QChar separator, const KeepGoing &keepGoing = {});
+        QStringView text, QChar separator, const Progress &progress = {});
     // The same for text of Windows-1252 bytes, which a row of one byte a character copies as
     // they are.
     std::optional<ItemRow> fromSeparated(
-        QByteArrayView windows1252, char separator, const KeepGoing &keepGoing = {});
+        QByteArrayView windows1252, char separator, const Progress &progress = {});
     // A row of the given fields, those not in `present` absent. The caller has checked that
     // their length fits in a row.
     std::optional<ItemRow> make(const std::array<FieldText, ColumnCount> &fields,
-        std::uint8_t present, const KeepGoing &keepGoing = {});
+        std::uint8_t present, const Progress &progress = {});
 
     // The slabs of every arena that are still in memory, for a test to see that each goes.
     static std::size_t liveSlabs() { return s_liveSlabs; }

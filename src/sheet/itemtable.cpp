@@ -1,9 +1,8 @@
 #include "itemtable.h"
 
-#include "clipboardcells.h"
+#include "blockrows.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 #include <new>
 
@@ -193,135 +192,18 @@ void ItemTable::appendRows(std::vector<ItemRow> &&rows)
     placeCursor(size() - 1);
 }
 
-namespace {
-
-// The fields of a row as they stand, and which are present.
-std::uint8_t fieldsOf(const ItemRow &row, std::array<FieldText, ColumnCount> &fields)
-{
-    std::uint8_t present = 0;
-    for (const Column column : AllColumns) {
-        fields[std::size_t(position(column))] = row.text(column);
-        if (row.isPresent(column))
-            present |= ItemRow::bit(column);
-    }
-    return present;
-}
-
-} // namespace
-
 ItemTable::BlockResult ItemTable::setBlock(
     int row, int column, QStringView text, QChar separator, const Progress &progress)
 {
     using Outcome = BlockResult::Outcome;
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || text.isEmpty())
         return {Outcome::Unchanged};
-    // Progress is told at least every MiB of text or every 65,536 lines.
-    constexpr qsizetype CharactersPerReport = qsizetype(1) << 20;
-    constexpr int LinesPerReport = 65536;
-    qsizetype done = 0;
-    bool stopped = false;
-    const KeepGoing keepGoing = [&] {
-        stopped = stopped || (progress && !progress(done, text.size()));
-        return !stopped;
-    };
-
-    // The rows as they will be: from the first existing row that changes to the last one
-    // (the rows in between that stay as they are copied, so that the change is one splice),
-    // then the new rows.
-    std::vector<ItemRow> rows;
-    int first = -1; // the line of the first existing row that changes
-    int changed = 0; // how many of `rows` take the place of existing rows
-    int added = 0;
+    BlockRows block(*this, row, column);
     try {
-        RowArena arena;
-        int unchangedSince = 0; // existing rows since the last change that stay as they are
-        qsizetype start = 0;
-        qsizetype nextReport = CharactersPerReport;
-        std::array<FieldText, ColumnCount> fields;
-        ClipboardCells::Line cells;
-        const auto report = [&](qsizetype at) {
-            done = at;
-            nextReport = at + CharactersPerReport;
-            return keepGoing();
-        };
-        for (int line = 0;; ++line) {
-            // The line's values, those past the last column dropped.
-            const qsizetype end = ClipboardCells::readLine(
-                text, start, separator, ColumnCount - column, cells, nextReport, report);
-            if (end < 0)
-                return {Outcome::Cancelled};
-            const std::array<QStringView, ColumnCount> &values = cells.values;
-            const int count = cells.count;
-            if (line > 0 && line % LinesPerReport == 0) {
-                done = end;
-                if (!keepGoing())
-                    return {Outcome::Cancelled};
-            }
-
-            const int at = row + line;
-            if (at < size()) {
-                // A value equal to the cell's is not written, so an empty value leaves an
-                // absent field absent, and a row whose cells already hold the values does not
-                // change.
-                const ItemRow &current = m_rows[std::size_t(at)];
-                std::uint8_t present = fieldsOf(current, fields);
-                qsizetype length = current.length();
-                bool differs = false;
-                for (int v = 0; v < count; ++v) {
-                    FieldText &field = fields[std::size_t(column) + std::size_t(v)];
-                    if (field == values[std::size_t(v)])
-                        continue;
-                    differs = true;
-                    length += values[std::size_t(v)].size() - field.size();
-                    if (length > ItemRow::maxLength)
-                        return {Outcome::TooLong, at, column + v};
-                    field = values[std::size_t(v)];
-                    present |= ItemRow::bit(columnAt(column + v));
-                }
-                if (!differs) {
-                    unchangedSince += first >= 0 ? 1 : 0;
-                } else {
-                    if (first < 0)
-                        first = line;
-                    for (; unchangedSince > 0; --unchangedSince) {
-                        std::array<FieldText, ColumnCount> kept;
-                        const std::uint8_t keptPresent
-                            = fieldsOf(m_rows[std::size_t(at - unchangedSince)], kept);
-                        rows.push_back(*arena.make(kept, keptPresent));
-                    }
-                    std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
-                    if (!built)
-                        return {Outcome::Cancelled};
-                    rows.push_back(std::move(*built));
-                    changed = int(rows.size());
-                }
-            } else {
-                fields = {};
-                std::uint8_t present = 0;
-                qsizetype length = 0;
-                for (int v = 0; v < count; ++v) {
-                    length += values[std::size_t(v)].size();
-                    if (length > ItemRow::maxLength)
-                        return {Outcome::TooLong, at, column + v};
-                    fields[std::size_t(column) + std::size_t(v)] = values[std::size_t(v)];
-                    present |= ItemRow::bit(columnAt(column + v));
-                }
-                std::optional<ItemRow> built = arena.make(fields, present, keepGoing);
-                if (!built)
-                    return {Outcome::Cancelled};
-                rows.push_back(std::move(*built));
-                ++added;
-            }
-            if (end == text.size())
-                break;
-            start = end
-                + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
-            if (start == text.size())
-                break;
-        }
-        if (first < 0 && added == 0)
-            return {Outcome::Unchanged};
-        m_rows.reserve(m_rows.size() + std::size_t(added));
+        if (const BlockResult read = block.read(text, separator, progress);
+            read.outcome != Outcome::Set)
+            return read;
+        m_rows.reserve(m_rows.size() + std::size_t(block.added));
         if (m_journaling)
             m_journal.reserve(m_journal.size() + 2);
     } catch (const std::bad_alloc &) {
@@ -329,10 +211,12 @@ ItemTable::BlockResult ItemTable::setBlock(
     }
 
     // Nothing below allocates: the rows only move.
+    const int changed = block.changed;
+    const int added = block.added;
     if (changed > 0) {
-        const int from = row + first;
+        const int from = row + block.first;
         const auto at = m_rows.begin() + from;
-        std::swap_ranges(at, at + changed, rows.begin());
+        std::swap_ranges(at, at + changed, block.rows.begin());
         Q_EMIT dataChanged(index(from, column), index(from + changed - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
         if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
@@ -341,14 +225,15 @@ ItemTable::BlockResult ItemTable::setBlock(
     const int end = size();
     if (added > 0) {
         beginInsertRows({}, end, end + added - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin() + changed),
-            std::make_move_iterator(rows.end()));
+        m_rows.insert(m_rows.end(), std::make_move_iterator(block.rows.begin() + changed),
+            std::make_move_iterator(block.rows.end()));
         endInsertRows();
     }
-    // The journal keeps the changed rows as they were, which the front of `rows` now holds.
+    // The journal keeps the changed rows as they were, which the front of the block's rows now
+    // holds.
     if (changed > 0) {
-        rows.erase(rows.begin() + changed, rows.end());
-        record({row + first, changed, std::move(rows)});
+        block.rows.erase(block.rows.begin() + changed, block.rows.end());
+        record({row + block.first, changed, std::move(block.rows)});
     }
     if (added > 0)
         record({end, added, {}});

@@ -86,9 +86,6 @@ public:
         int row = 0;
         int column = 0;
     };
-    // Told now and then how much of the text setBlock has gone through, out of `total`;
-    // returns false to stop it, which leaves the table as it was.
-    using Progress = std::function<bool(qint64 done, qint64 total)>;
     // Sets cells from (row, column) on from text of lines (ended by CR LF, LF or CR; a line
     // end at the very end starts no line) of values separated by `separator`, a value in quotes
     // as ClipboardCells reads it, stored as Open stores values: values past the last column are
@@ -96,7 +93,7 @@ public:
     // from the cells are written, so an empty value leaves an absent field absent. The current row,
     // if it changed, becomes pending; the cursor stays. Every row it stores is built, in one pass
     // over the text, before the first one changes, so a value too long for its row, memory running
-    // out or a stop changes nothing.
+    // out or a stop changes nothing. Progress counts characters of the text.
     BlockResult setBlock(
         int row, int column, QStringView text, QChar separator, const Progress &progress = {});
 
