@@ -6,7 +6,7 @@
 #include "frmimport.h"
 #include "itemgrid.h"
 #include "itemtable.h"
-#include "valuemarks.h"
+#include "refusedcells.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -222,11 +222,11 @@ double openIntoMilliseconds(ItemTable &table, const QString &fileName)
     return double(end.tv_sec - start.tv_sec) * 1e3 + double(end.tv_nsec - start.tv_nsec) / 1e6;
 }
 
-// What the marks of the values Save would refuse add to Open of a million lines: the same Open
-// into a table with the window's marks and into one without, in pairs, the first of each pair
-// changing places every round. A few percent are lost in the noise of a shared machine, so it
-// counts processor time, and the share is the median of the rounds' own.
-void marksOnOpen(benchmark::State &state)
+// What finding the values Save would refuse (the cells the grid marks) adds to Open of a million
+// lines: the same Open into a table with the window's RefusedCells and into one without, in pairs,
+// the first of each pair changing places every round. A few percent are lost in the noise of a
+// shared machine, so it counts processor time, and the share is the median of the rounds' own.
+void refusedCellsOnOpen(benchmark::State &state)
 {
     const QString fileName = itemsFile(1'000'000);
     std::vector<double> plainMs, shares;
@@ -235,11 +235,11 @@ void marksOnOpen(benchmark::State &state)
         double pair[2] = {};
         for (const bool marked : {markedFirst, !markedFirst}) {
             ItemTable table;
-            std::optional<ValueMarks> marks;
+            std::optional<RefusedCells> refused;
             if (marked)
-                marks.emplace(table);
+                refused.emplace(table);
             pair[marked ? 1 : 0] = openIntoMilliseconds(table, fileName);
-            if (pair[marked ? 1 : 0] < 0 || (marks && marks->count() != 0))
+            if (pair[marked ? 1 : 0] < 0 || (refused && refused->count() != 0))
                 state.SkipWithError("the Open did not read the rows as they are");
         }
         plainMs.push_back(pair[0]);
@@ -251,7 +251,7 @@ void marksOnOpen(benchmark::State &state)
         return values[values.size() / 2];
     };
     state.counters["open_cpu_ms"] = median(plainMs);
-    state.counters["marks_percent"] = median(shares) * 100;
+    state.counters["refused_cells_percent"] = median(shares) * 100;
     state.counters["goal_percent"] = 5;
 }
 
@@ -370,7 +370,7 @@ BENCHMARK(saveFile)
     ->UseRealTime();
 BENCHMARK(scrollToTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(againstPlainProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-BENCHMARK(marksOnOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
+BENCHMARK(refusedCellsOnOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
 BENCHMARK(previewOfASemicolonFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 // 0: a million lines of items; 1: ten million empty lines.
 BENCHMARK(peakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
