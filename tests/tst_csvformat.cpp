@@ -221,10 +221,10 @@ private Q_SLOTS:
             << QByteArray("\"Milk\"\r\n") << QStringList {nameOnly.arg("\"Milk\"")} << "";
         QTest::newRow("an empty quoted value is plain text")
             << QByteArray("1,\"\",\"\"\r\n")
-            << QStringList {"1|\"\"|\"\"|<absent>|<absent>|<absent>"} << "";
+            << QStringList {R"(1|""|""|<absent>|<absent>|<absent>)"} << "";
         QTest::newRow("quoted values on one line only: plain text")
             << QByteArray("\"a\",\"b\"\nc\n")
-            << QStringList {"\"a\"|\"b\"|<absent>|<absent>|<absent>|<absent>", nameOnly.arg("c")}
+            << QStringList {R"("a"|"b"|<absent>|<absent>|<absent>|<absent>)", nameOnly.arg("c")}
             << "";
         QTest::newRow("a semicolon on some lines only: an item file after all")
             << QByteArray("a;b\nc;d\ne\n")

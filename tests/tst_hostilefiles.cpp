@@ -509,7 +509,7 @@ private Q_SLOTS:
             "grid.");
         // Guards against the fault where the NUL bytes went into the handheld's file unnamed.
         // (A NUL byte in the first 64 KiB makes the file no text file at all.)
-        const QByteArray text(64 * 1024, 'x');
+        const QByteArray text(qsizetype(64) * 1024, 'x');
         QTest::newRow("binary past the first 64 KiB: NUL bytes and runs of 0xFF")
             << text + bytes("\n\0\0,\xFF\xFF\xFF\xFF\0x\r\n\xFF\xFF\xFF\xFF\xFF\xFF\n\0")
             << QStringList {rowWithName(QString::fromLatin1(text)),

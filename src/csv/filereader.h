@@ -19,7 +19,7 @@ namespace ItemCsv {
 
 // The first bytes of a file in which a NUL byte shows that it is not text: a NUL character for a
 // file marked as UTF-16.
-inline constexpr qint64 TextCheckLength = 64 * 1024;
+inline constexpr qint64 TextCheckLength = qint64(64) * 1024;
 
 struct ReadResult
 {

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #ifdef __linux__
 #include <linux/fs.h>
@@ -64,12 +65,11 @@ constexpr int NoFile = -2;
 class Saver
 {
 public:
-    Saver(FileSystem &fileSystem, const ItemTable &table, const Progress &progress,
-        const QByteArray &name)
+    Saver(FileSystem &fileSystem, const ItemTable &table, const Progress &progress, QByteArray name)
         : m_fileSystem(fileSystem)
         , m_table(table)
         , m_progress(progress)
-        , m_name(name)
+        , m_name(std::move(name))
         , m_folder(fileSystem)
     {
     }

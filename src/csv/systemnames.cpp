@@ -49,7 +49,7 @@ QByteArray systemName(QStringView name)
 
 QString nameFromSystem(QByteArrayView bytes)
 {
-    const QString decoded = QString::fromUtf8(bytes);
+    QString decoded = QString::fromUtf8(bytes);
     if (decoded.toUtf8() == bytes)
         return decoded;
     QString name;

@@ -19,6 +19,8 @@ QString codePoint(char32_t character)
 struct InvisibleCharacter
 {
     char32_t character;
+    // Read through the table's lookup, which cppcheck does not follow.
+    // cppcheck-suppress unusedStructMember
     const char *name;
 };
 constexpr std::array<InvisibleCharacter, 12> invisibleCharacters {{
