@@ -91,12 +91,12 @@ BlockRows::Result BlockRows::addLine(
     for (; m_unchangedSince > 0; --m_unchangedSince) {
         std::array<FieldText, ColumnCount> kept;
         const std::uint8_t keptPresent = fieldsOf(m_table.row(at - m_unchangedSince), kept);
-        rows.push_back(*m_arena.make(kept, keptPresent));
+        take(*m_arena.make(kept, keptPresent), changedToCheck, int(rows.size()));
     }
     std::optional<ItemRow> built = m_arena.make(m_fields, m_present, keepGoing);
     if (!built)
         return {Outcome::Cancelled};
-    rows.push_back(std::move(*built));
+    take(std::move(*built), changedToCheck, int(rows.size()));
     changed = int(rows.size());
     return {Outcome::Set};
 }
@@ -144,7 +144,14 @@ BlockRows::Result BlockRows::append(
     std::optional<ItemRow> built = m_arena.make(m_fields, m_present, keepGoing);
     if (!built)
         return {Outcome::Cancelled};
-    rows.push_back(std::move(*built));
+    take(std::move(*built), addedToCheck, added);
     ++added;
     return {Outcome::Set};
+}
+
+void BlockRows::take(ItemRow &&row, std::vector<int> &toCheck, int index)
+{
+    if (const RowCheck check = m_table.rowCheck(); check && check(row))
+        toCheck.push_back(index);
+    rows.push_back(std::move(row));
 }

@@ -29,6 +29,10 @@ public:
     int first = -1; // the line of the first existing row that changes
     int changed = 0;
     int added = 0;
+    // With the table's row check: the rows that it could not clear, of the changed rows
+    // (counted from the first of them) and of the added ones (from the first added).
+    std::vector<int> changedToCheck;
+    std::vector<int> addedToCheck;
 
 private:
     // What the values of a line make of the existing row they land on.
@@ -38,6 +42,8 @@ private:
     Result addLine(int line, const ClipboardCells::Line &cells, const Progress &keepGoing);
     Merge merge(const ItemRow &current, const ClipboardCells::Line &cells);
     Result append(int at, const ClipboardCells::Line &cells, const Progress &keepGoing);
+    // Takes a row built for the block, checked with the row check into `toCheck` as `index`.
+    void take(ItemRow &&row, std::vector<int> &toCheck, int index);
 
     const ItemTable &m_table;
     const int m_row;

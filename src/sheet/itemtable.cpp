@@ -162,7 +162,7 @@ bool ItemTable::setFieldValue(Column column, const QString &value)
     return true;
 }
 
-void ItemTable::appendRows(std::span<ItemRow> rows)
+void ItemTable::appendRows(std::span<ItemRow> rows, const std::vector<int> *rowsToCheck)
 {
     commit();
     if (rows.empty())
@@ -172,23 +172,28 @@ void ItemTable::appendRows(std::span<ItemRow> rows)
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    endInsertRows();
-    record({first, int(rows.size()), {}});
-    placeCursor(size() - 1);
+    endAppend(first, rowsToCheck);
 }
 
-void ItemTable::appendRows(std::vector<ItemRow> &&rows)
+void ItemTable::appendRows(std::vector<ItemRow> &&rows, const std::vector<int> *rowsToCheck)
 {
     if (!m_rows.empty() || rows.empty()) {
-        appendRows(std::span<ItemRow>(rows));
+        appendRows(std::span<ItemRow>(rows), rowsToCheck);
         return;
     }
     // A million rows read from a file would otherwise exist twice for a moment.
     commit();
     beginInsertRows({}, 0, int(rows.size()) - 1);
     m_rows = std::move(rows);
+    endAppend(0, rowsToCheck);
+}
+
+void ItemTable::endAppend(int first, const std::vector<int> *rowsToCheck)
+{
+    m_rowsToCheck = rowsToCheck;
     endInsertRows();
-    record({0, size(), {}});
+    m_rowsToCheck = nullptr;
+    record({first, size() - first, {}});
     placeCursor(size() - 1);
 }
 
@@ -217,8 +222,10 @@ ItemTable::BlockResult ItemTable::setBlock(
         const int from = row + block.first;
         const auto at = m_rows.begin() + from;
         std::swap_ranges(at, at + changed, block.rows.begin());
+        m_rowsToCheck = m_rowCheck ? &block.changedToCheck : nullptr;
         Q_EMIT dataChanged(index(from, column), index(from + changed - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
+        m_rowsToCheck = nullptr;
         if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
@@ -227,7 +234,9 @@ ItemTable::BlockResult ItemTable::setBlock(
         beginInsertRows({}, end, end + added - 1);
         m_rows.insert(m_rows.end(), std::make_move_iterator(block.rows.begin() + changed),
             std::make_move_iterator(block.rows.end()));
+        m_rowsToCheck = m_rowCheck ? &block.addedToCheck : nullptr;
         endInsertRows();
+        m_rowsToCheck = nullptr;
     }
     // The journal keeps the changed rows as they were, which the front of the block's rows now
     // holds.
