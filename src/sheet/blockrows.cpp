@@ -1,5 +1,7 @@
 #include "blockrows.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -39,6 +41,7 @@ BlockRows::Result BlockRows::read(QStringView text, QChar separator, const Progr
         stopped = stopped || (progress && !progress(done, text.size()));
         return !stopped;
     };
+    m_textSize = text.size();
     qsizetype start = 0;
     qsizetype nextReport = CharactersPerReport;
     ClipboardCells::Line cells;
@@ -53,6 +56,7 @@ BlockRows::Result BlockRows::read(QStringView text, QChar separator, const Progr
             text, start, separator, ColumnCount - m_column, cells, nextReport, report);
         if (end < 0)
             return {Outcome::Cancelled};
+        m_readTo = end;
         if (line > 0 && line % LinesPerReport == 0) {
             done = end;
             if (!keepGoing(done, text.size()))
@@ -153,5 +157,27 @@ void BlockRows::take(ItemRow &&row, std::vector<int> &toCheck, int index)
 {
     if (const RowCheck check = m_table.rowCheck(); check && check(row))
         toCheck.push_back(index);
+    if (rows.size() == rows.capacity())
+        reserveMore();
     rows.push_back(std::move(row));
+}
+
+// A paste of a million lines would otherwise move its rows over and over while they grow, and
+// end with a vector up to twice too large: the text read so far gives a guess of the rows to
+// come, with room for the table's rows when they are fewer (ItemTable::setBlock takes them in).
+// Never more than four times the rows already built, in case the lines to come are far longer.
+void BlockRows::reserveMore()
+{
+    const std::size_t built = rows.size();
+    if (built == 0 || m_readTo <= 0)
+        return;
+    const double guess = double(built) / double(m_readTo) * double(m_textSize) * 1.05;
+    const auto tableRows = std::size_t(m_table.size());
+    const std::size_t extra = tableRows <= std::size_t(guess) ? tableRows : 0;
+    const std::size_t wanted = std::min(std::size_t(guess) + 1, 4 * built) + extra;
+    try {
+        rows.reserve(wanted);
+    } catch (const std::bad_alloc &) {
+        // The vector grows by itself then, as far as memory allows.
+    }
 }

@@ -44,10 +44,15 @@ private:
     Result append(int at, const ClipboardCells::Line &cells, const Progress &keepGoing);
     // Takes a row built for the block, checked with the row check into `toCheck` as `index`.
     void take(ItemRow &&row, std::vector<int> &toCheck, int index);
+    // Makes room for the rows that the rest of the text will likely give.
+    void reserveMore();
 
     const ItemTable &m_table;
     const int m_row;
     const int m_column;
+    // How far the text is read, and its size.
+    qsizetype m_readTo = 0;
+    qsizetype m_textSize = 0;
     RowArena m_arena;
     // Existing rows since the last change that stay as they are.
     int m_unchangedSince = 0;

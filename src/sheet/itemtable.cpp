@@ -204,11 +204,18 @@ ItemTable::BlockResult ItemTable::setBlock(
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || text.isEmpty())
         return {Outcome::Unchanged};
     BlockRows block(*this, row, column);
+    // The rows that the changed ones replace, for the journal.
+    std::vector<ItemRow> replaced;
     try {
         if (const BlockResult read = block.read(text, separator, progress);
             read.outcome != Outcome::Set)
             return read;
-        m_rows.reserve(m_rows.size() + std::size_t(block.added));
+        replaced.reserve(std::size_t(block.changed));
+        // A paste of many rows into a table of fewer takes the table's rows into the block's
+        // vector, which was made large enough as it grew, instead of a second vector of a
+        // million rows beside it.
+        std::vector<ItemRow> &grown = intoBlock(block) ? block.rows : m_rows;
+        grown.reserve(m_rows.size() + std::size_t(block.added));
         if (m_journaling)
             m_journal.reserve(m_journal.size() + 2);
     } catch (const std::bad_alloc &) {
@@ -228,25 +235,42 @@ ItemTable::BlockResult ItemTable::setBlock(
         m_rowsToCheck = nullptr;
         if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
+        // The front of the block's rows now holds the changed rows as they were.
+        replaced.insert(replaced.end(), std::make_move_iterator(block.rows.begin()),
+            std::make_move_iterator(block.rows.begin() + changed));
     }
     const int end = size();
-    if (added > 0) {
-        beginInsertRows({}, end, end + added - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(block.rows.begin() + changed),
-            std::make_move_iterator(block.rows.end()));
-        m_rowsToCheck = m_rowCheck ? &block.addedToCheck : nullptr;
-        endInsertRows();
-        m_rowsToCheck = nullptr;
-    }
-    // The journal keeps the changed rows as they were, which the front of the block's rows now
-    // holds.
-    if (changed > 0) {
-        block.rows.erase(block.rows.begin() + changed, block.rows.end());
-        record({row + block.first, changed, std::move(block.rows)});
-    }
+    if (added > 0)
+        appendBlockRows(block);
+    if (changed > 0)
+        record({row + block.first, changed, std::move(replaced)});
     if (added > 0)
         record({end, added, {}});
     return {Outcome::Set};
+}
+
+bool ItemTable::intoBlock(const BlockRows &block) const
+{
+    return block.added > 0 && std::size_t(block.added) >= m_rows.size();
+}
+
+void ItemTable::appendBlockRows(BlockRows &block)
+{
+    const int end = size();
+    beginInsertRows({}, end, end + block.added - 1);
+    const auto newRows = block.rows.begin() + block.changed;
+    if (intoBlock(block)) {
+        block.rows.erase(block.rows.begin(), newRows);
+        block.rows.insert(block.rows.begin(), std::make_move_iterator(m_rows.begin()),
+            std::make_move_iterator(m_rows.end()));
+        m_rows.swap(block.rows);
+    } else {
+        m_rows.insert(m_rows.end(), std::make_move_iterator(newRows),
+            std::make_move_iterator(block.rows.end()));
+    }
+    m_rowsToCheck = m_rowCheck ? &block.addedToCheck : nullptr;
+    endInsertRows();
+    m_rowsToCheck = nullptr;
 }
 
 void ItemTable::record(Splice splice)

@@ -17,6 +17,8 @@
 // The table is also the grid's item model, so that the grid shows every row, including a
 // pending one, and edits reach the table directly. A failed operation returns false (or no
 // value) and leaves the table as it was; the caller decides what a failure means.
+class BlockRows;
+
 class ItemTable : public QAbstractTableModel
 {
     Q_OBJECT
@@ -161,6 +163,11 @@ private:
     // Ends the insertion of the rows appended from `first` on: the grid hears of them, with
     // those the row check could not clear.
     void endAppend(int first, const std::vector<int> *rowsToCheck);
+    // Whether setBlock's new rows take the table's rows into the block's vector (few rows and
+    // a large paste) rather than go into the table's.
+    bool intoBlock(const BlockRows &block) const;
+    // Appends the rows that setBlock built after the changed ones; the room is there.
+    void appendBlockRows(BlockRows &block);
 
     std::vector<ItemRow> m_rows;
     // Index of the current row; equal to the row count when the cursor stands past the end.
