@@ -204,18 +204,18 @@ ItemTable::BlockResult ItemTable::setBlock(
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || text.isEmpty())
         return {Outcome::Unchanged};
     BlockRows block(*this, row, column);
-    // The rows that the changed ones replace, for the journal.
+    // A paste of many rows into a table of fewer takes the table's rows into the block's vector,
+    // which was made large enough as it grew, instead of a second vector of a million rows.
+    bool intoBlock = false;
+    // Then the rows that the changed ones replace go to the journal in a vector of their own.
     std::vector<ItemRow> replaced;
     try {
         if (const BlockResult read = block.read(text, separator, progress);
             read.outcome != Outcome::Set)
             return read;
-        replaced.reserve(std::size_t(block.changed));
-        // A paste of many rows into a table of fewer takes the table's rows into the block's
-        // vector, which was made large enough as it grew, instead of a second vector of a
-        // million rows beside it.
-        std::vector<ItemRow> &grown = intoBlock(block) ? block.rows : m_rows;
-        grown.reserve(m_rows.size() + std::size_t(block.added));
+        intoBlock = block.added > 0 && std::size_t(block.added) >= m_rows.size();
+        (intoBlock ? block.rows : m_rows).reserve(m_rows.size() + std::size_t(block.added));
+        replaced.reserve(intoBlock ? std::size_t(block.changed) : 0);
         if (m_journaling)
             m_journal.reserve(m_journal.size() + 2);
     } catch (const std::bad_alloc &) {
@@ -235,13 +235,16 @@ ItemTable::BlockResult ItemTable::setBlock(
         m_rowsToCheck = nullptr;
         if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
-        // The front of the block's rows now holds the changed rows as they were.
-        replaced.insert(replaced.end(), std::make_move_iterator(block.rows.begin()),
-            std::make_move_iterator(block.rows.begin() + changed));
     }
     const int end = size();
     if (added > 0)
-        appendBlockRows(block);
+        appendBlockRows(block, intoBlock, replaced);
+    // The journal keeps the changed rows as they were, which the front of the block's rows
+    // held.
+    if (changed > 0 && !intoBlock) {
+        block.rows.erase(block.rows.begin() + changed, block.rows.end());
+        replaced = std::move(block.rows);
+    }
     if (changed > 0)
         record({row + block.first, changed, std::move(replaced)});
     if (added > 0)
@@ -249,17 +252,14 @@ ItemTable::BlockResult ItemTable::setBlock(
     return {Outcome::Set};
 }
 
-bool ItemTable::intoBlock(const BlockRows &block) const
-{
-    return block.added > 0 && std::size_t(block.added) >= m_rows.size();
-}
-
-void ItemTable::appendBlockRows(BlockRows &block)
+void ItemTable::appendBlockRows(BlockRows &block, bool intoBlock, std::vector<ItemRow> &replaced)
 {
     const int end = size();
     beginInsertRows({}, end, end + block.added - 1);
     const auto newRows = block.rows.begin() + block.changed;
-    if (intoBlock(block)) {
+    if (intoBlock) {
+        replaced.insert(replaced.end(), std::make_move_iterator(block.rows.begin()),
+            std::make_move_iterator(newRows));
         block.rows.erase(block.rows.begin(), newRows);
         block.rows.insert(block.rows.begin(), std::make_move_iterator(m_rows.begin()),
             std::make_move_iterator(m_rows.end()));

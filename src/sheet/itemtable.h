@@ -163,11 +163,10 @@ private:
     // Ends the insertion of the rows appended from `first` on: the grid hears of them, with
     // those the row check could not clear.
     void endAppend(int first, const std::vector<int> *rowsToCheck);
-    // Whether setBlock's new rows take the table's rows into the block's vector (few rows and
-    // a large paste) rather than go into the table's.
-    bool intoBlock(const BlockRows &block) const;
-    // Appends the rows that setBlock built after the changed ones; the room is there.
-    void appendBlockRows(BlockRows &block);
+    // Appends the rows that setBlock built after the changed ones; the room is there. With
+    // `intoBlock`, the table's rows go into the block's vector, which becomes the table's, and
+    // the changed rows as they were (the front of the block's rows) into `replaced`.
+    void appendBlockRows(BlockRows &block, bool intoBlock, std::vector<ItemRow> &replaced);
 
     std::vector<ItemRow> m_rows;
     // Index of the current row; equal to the row count when the cursor stands past the end.
