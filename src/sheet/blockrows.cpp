@@ -164,16 +164,18 @@ void BlockRows::take(ItemRow &&row, std::vector<int> &toCheck, int index)
 
 // A paste of a million lines would otherwise move its rows over and over while they grow, and
 // end with a vector up to twice too large: the text read so far gives a guess of the rows to
-// come, with room for the table's rows when they are fewer (ItemTable::setBlock takes them in).
-// Never more than four times the rows already built, in case the lines to come are far longer.
+// come, with room for the table's rows when the paste will likely add at least as many
+// (ItemTable::setBlock then takes them in). Never more than four times the rows already built,
+// in case the lines to come are far longer.
 void BlockRows::reserveMore()
 {
     const std::size_t built = rows.size();
     if (built == 0 || m_readTo <= 0)
         return;
     const double guess = double(built) / double(m_readTo) * double(m_textSize) * 1.05;
-    const auto tableRows = std::size_t(m_table.size());
-    const std::size_t extra = tableRows <= std::size_t(guess) ? tableRows : 0;
+    const auto tableRows = double(m_table.size());
+    const bool addsMore = guess - (tableRows - m_row) >= tableRows;
+    const std::size_t extra = addsMore ? std::size_t(tableRows) : 0;
     const std::size_t wanted = std::min(std::size_t(guess) + 1, 4 * built) + extra;
     try {
         rows.reserve(wanted);
