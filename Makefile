@@ -39,7 +39,8 @@ run: configure
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure
 
-# Benchmarks, in an optimised tree of their own; not part of make test.
+# Benchmarks, in an optimised tree of their own; not part of make test. The paste through the X
+# clipboard needs an X server, and gets a virtual one of its own.
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    -DPANTROVO_BUILD_BENCH=ON -DPANTROVO_BUILD_TESTS=OFF $(CMAKE_FLAGS)
@@ -47,6 +48,7 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_files
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_keystroke
 	QT_QPA_PLATFORM=offscreen $(BUILD)-bench/bench/bench_editing
+	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb $(BUILD)-bench/bench/bench_clipboard
 
 # The whole program and every test built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (clang), and every test run under them; any finding fails the test that met it.

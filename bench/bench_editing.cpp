@@ -2,16 +2,11 @@
 #include "benchmain.h"
 
 #include "frmimport.h"
-#include "itemgrid.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QStringEncoder>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <benchmark/benchmark.h>
 
@@ -31,12 +26,6 @@ QString copiedLines(int lines)
                     .arg(i % 40);
     }
     return text;
-}
-
-void pressOnGrid(frmImport &window, Qt::Key key)
-{
-    QTest::keyClick(
-        window.findChild<ItemGrid *>(QStringLiteral("DataGrid1")), key, Qt::ControlModifier);
 }
 
 void paste(benchmark::State &state)
@@ -83,24 +72,10 @@ const QString &copiedMillion()
     return text;
 }
 
-QString millionFile()
-{
-    static QTemporaryDir folder;
-    static QString fileName;
-    if (fileName.isEmpty()) {
-        fileName = folder.filePath(QStringLiteral("items.csv"));
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write the benchmark file");
-        file.write(QStringEncoder("windows-1252").encode(itemLines(MillionLines, u',', u"\r\n")));
-    }
-    return fileName;
-}
-
 // Paste of a million copied lines against Open of the same rows, in the same run.
 void pasteAgainstOpen(benchmark::State &state)
 {
-    const QString fileName = millionFile();
+    const QString fileName = itemsFile(MillionLines);
     QGuiApplication::clipboard()->setText(copiedMillion());
     double openMs = 0, pasteMs = 0;
     for (auto _ : state) {

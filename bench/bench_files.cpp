@@ -2,8 +2,11 @@
 // and grid attached.
 #include "benchmain.h"
 
+#include "csvcommands.h"
 #include "frmimport.h"
 #include "itemgrid.h"
+#include "itemtable.h"
+#include "refusedcells.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -16,13 +19,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -31,22 +36,6 @@ QTemporaryDir &folder()
 {
     static QTemporaryDir dir;
     return dir;
-}
-
-// About 40 bytes a line, some with accented letters, in Windows-1252.
-QString itemsFile(int lines)
-{
-    static std::map<int, QString> files;
-    QString &fileName = files[lines];
-    if (!fileName.isEmpty())
-        return fileName;
-    const QString text = itemLines(lines, u',', u"\r\n");
-    fileName = folder().filePath(QStringLiteral("items-%1.csv").arg(lines));
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write the benchmark file");
-    file.write(QStringEncoder("windows-1252").encode(text));
-    return fileName;
 }
 
 // The same lines as a spreadsheet with German settings exports them: semicolons between the
@@ -220,6 +209,52 @@ void againstPlainProgram(benchmark::State &state)
     state.counters["goal_ratio"] = 0.6;
 }
 
+// Milliseconds of processor time that Open of the file into `table` takes, without the window;
+// -1 when it fails.
+double openIntoMilliseconds(ItemTable &table, const QString &fileName)
+{
+    timespec start {}, end {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+    const ItemCsv::OpenResult opened = ItemCsv::openTable(table, fileName);
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
+    if (!opened.succeeded())
+        return -1;
+    return double(end.tv_sec - start.tv_sec) * 1e3 + double(end.tv_nsec - start.tv_nsec) / 1e6;
+}
+
+// What finding the values Save would refuse (the cells the grid marks) adds to Open of a million
+// lines: the same Open into a table with the window's RefusedCells and into one without, in pairs,
+// the first of each pair changing places every round. A few percent are lost in the noise of a
+// shared machine, so it counts processor time, and the share is the median of the rounds' own.
+void refusedCellsOnOpen(benchmark::State &state)
+{
+    const QString fileName = itemsFile(1'000'000);
+    std::vector<double> plainMs, shares;
+    bool markedFirst = false;
+    for (auto _ : state) {
+        double pair[2] = {};
+        for (const bool marked : {markedFirst, !markedFirst}) {
+            ItemTable table;
+            std::optional<RefusedCells> refused;
+            if (marked)
+                refused.emplace(table);
+            pair[marked ? 1 : 0] = openIntoMilliseconds(table, fileName);
+            if (pair[marked ? 1 : 0] < 0 || (refused && refused->count() != 0))
+                state.SkipWithError("the Open did not read the rows as they are");
+        }
+        plainMs.push_back(pair[0]);
+        shares.push_back(pair[1] / pair[0] - 1);
+        markedFirst = !markedFirst;
+    }
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    state.counters["open_cpu_ms"] = median(plainMs);
+    state.counters["refused_cells_percent"] = median(shares) * 100;
+    state.counters["goal_percent"] = 5;
+}
+
 // A file of a million lines that is not an item file reaches its preview, shown, within 1.5 times
 // the Open of an item file of as many lines and bytes, measured in the same run.
 void previewOfASemicolonFile(benchmark::State &state)
@@ -335,6 +370,7 @@ BENCHMARK(saveFile)
     ->UseRealTime();
 BENCHMARK(scrollToTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(againstPlainProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(refusedCellsOnOpen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(9);
 BENCHMARK(previewOfASemicolonFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 // 0: a million lines of items; 1: ten million empty lines.
 BENCHMARK(peakMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -1,13 +1,19 @@
 #include "benchmain.h"
 
 #include "frmimport.h"
+#include "itemgrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <benchmark/benchmark.h>
+
+#include <map>
 
 namespace {
 
@@ -64,6 +70,21 @@ QString itemLines(int lines, QChar separator, QStringView lineEnd)
     return text;
 }
 
+QString itemsFile(int lines)
+{
+    static QTemporaryDir folder;
+    static std::map<int, QString> files;
+    QString &fileName = files[lines];
+    if (!fileName.isEmpty())
+        return fileName;
+    fileName = folder.filePath(QStringLiteral("items-%1.csv").arg(lines));
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the benchmark file");
+    file.write(QStringEncoder("windows-1252").encode(itemLines(lines, u',', u"\r\n")));
+    return fileName;
+}
+
 namespace {
 ChildTask childTask = nullptr;
 } // namespace
@@ -88,6 +109,12 @@ std::unique_ptr<frmImport> shownWindow()
     window->show();
     QApplication::processEvents();
     return window;
+}
+
+void pressOnGrid(frmImport &window, Qt::Key key)
+{
+    QTest::keyClick(
+        window.findChild<ItemGrid *>(QStringLiteral("DataGrid1")), key, Qt::ControlModifier);
 }
 
 double openMilliseconds(frmImport &window, const QString &fileName)

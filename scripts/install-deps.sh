@@ -18,8 +18,9 @@ declare -A groups=(
     [run]="fonts-dejavu-core xvfb xauth x11-utils imagemagick"
     # make test: the font the tests point Qt at; the offscreen platform comes with Qt itself.
     [test]="fonts-dejavu-core"
-    # make bench
-    [bench]="libbenchmark-dev"
+    # make bench: the paste through the X clipboard runs on a virtual display of its own, with
+    # xclip holding the copied text.
+    [bench]="libbenchmark-dev xvfb xauth xclip"
     # make sanitize, make fuzz: ASan, UBSan and libFuzzer are in clang's runtime package, which
     # clang itself does not pull in. libclang-rt-dev follows the default clang's version.
     [sanitize]="clang libclang-rt-dev"

@@ -455,6 +455,27 @@ private Q_SLOTS:
             << "an invisible character [U+0007] does not show in the grid."
             << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
             << "unmarked";
+        QTest::newRow("a comma, opened through the preview")
+            << "opened through the preview"
+            << "Smith, and Sons" << comma << commaReason
+            << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
+            << "no such cell";
+        QTest::newRow("a control character, opened from a file of ASCII")
+            << "opened"
+            << "Smith\u0007Sons"
+            << "contains an invisible character [U+0007], which does not show in the grid and "
+               "which the handheld may read wrongly."
+            << "an invisible character [U+0007] does not show in the grid."
+            << "{F2}{Home}{Right}{Right}{Right}{Right}{Right}{Delete}"
+            << "no such cell";
+        QTest::newRow("a byte Windows-1252 leaves unassigned, opened from a Windows-1252 file")
+            << "opened as Windows-1252"
+            << "Caf\u00E9\u0081"
+            << "contains an invisible character [U+0081], which does not show in the grid and "
+               "which the handheld may read wrongly."
+            << "an invisible character [U+0081] does not show in the grid."
+            << "{F2}{End}{Backspace}"
+            << "no such cell";
     }
     void saveRefusesAValueTheFileCannotCarry()
     {
@@ -466,9 +487,15 @@ private Q_SLOTS:
         QFETCH(QString, afterUndo);
         WindowDriver driver;
         write(path("items.csv"), "old\r\n");
-        if (entry == u"opened") {
-            write(
-                path("in.csv"), QStringLiteral("Milk,,,Item,,\r\n,,,,%1,\r\n").arg(value).toUtf8());
+        if (entry == u"opened through the preview") {
+            write(path("in.csv"),
+                QStringLiteral("Item Name;Store\r\nMilk;\r\n;%1\r\n").arg(value).toUtf8());
+            driver.previewKeys = {"{Return}"};
+            driver.fileAnswers = {path("in.csv")};
+            driver.click("cmdOpen");
+        } else if (entry.startsWith(u"opened")) {
+            const QString lines = QStringLiteral("Milk,,,Item,,\r\n,,,,%1,\r\n").arg(value);
+            write(path("in.csv"), entry == u"opened" ? lines.toUtf8() : lines.toLatin1());
             driver.fileAnswers = {path("in.csv")};
             driver.click("cmdOpen");
         } else {
@@ -538,6 +565,11 @@ private Q_SLOTS:
             << block << 2 << 0
             << QStringList {"{Alt+U}", "{Up}{Up}no{Alt+U}", "{Alt+D}", "{Shift+F8}", "{F8}", "{F8}"}
             << QStringList {"(4, 0)", "(2, 0)", "(4, 0)", "(2, 2)", "(0, 1)", "(1, 0)"};
+        QTest::newRow("pasted again over rows 0 and 2: row 1 between them keeps its marks")
+            << block << 2 << 0
+            << QStringList {"no{Alt+U}", "{Up}{Up}{Up}{Up}no{Alt+U}", "{Ctrl+V}", "{F8}", "{F8}",
+                   "{F8}"}
+            << QStringList {"(4, 0)", "(0, 0)", "(0, 0)", "(0, 1)", "(1, 0)", "(1, 5)"};
         QTest::newRow("none refused: the cursor stays")
             << "ok\tok\n"
             << 0 << 1 << QStringList {"{F8}", "{Shift+F8}"} << QStringList {"(0, 1)", "(0, 1)"};
@@ -558,6 +590,7 @@ private Q_SLOTS:
             driver.keys(key);
             cells.append(driver.currentCell());
         }
+        qDebug() << cells;
         QCOMPARE(cells, visited);
     }
 

@@ -24,14 +24,14 @@ namespace {
 
 // The file's rows take the place of the blank first row of a fresh sheet; a first row that holds
 // any text is the user's and stays.
-void appendRows(
-    ItemTable &table, std::vector<ItemRow> &&rows, BlankFirstRow firstRow, OpenResult &result)
+void appendRows(ItemTable &table, std::vector<ItemRow> &&rows,
+    const std::optional<std::vector<int>> &rowsToCheck, BlankFirstRow firstRow, OpenResult &result)
 {
     try {
         if (firstRow == BlankFirstRow::Replace && table.MoveFirst()
             && table.row(table.currentRow()).isBlank())
             table.Delete();
-        table.appendRows(std::move(rows));
+        table.appendRows(std::move(rows), rowsToCheck ? &*rowsToCheck : nullptr);
     } catch (const std::bad_alloc &) {
         result.outcome = OpenOutcome::OutOfMemory;
     }
@@ -72,7 +72,7 @@ OpenResult addRows(ItemTable &table, ReadResult read, BlankFirstRow firstRow, Op
         result.outcome = OpenOutcome::LineTooLong;
         return result;
     }
-    appendRows(table, std::move(read.rows), firstRow, result);
+    appendRows(table, std::move(read.rows), read.rowsToCheck, firstRow, result);
     return result;
 }
 
@@ -157,19 +157,19 @@ SaveResult saveTable(
 OpenResult openTable(
     ItemTable &table, QIODevice &device, const Progress &progress, BlankFirstRow firstRow)
 {
-    return addRows(table, readFile(device, progress), firstRow, {});
+    return addRows(table, readFile(device, progress, table.rowCheck()), firstRow, {});
 }
 
 OpenResult appendText(ItemTable &table, const FileText &text, const Dialect &dialect,
     const Progress &progress, BlankFirstRow firstRow)
 {
-    TextReading read = readText(text, dialect, progress);
+    TextReading read = readText(text, dialect, progress, table.rowCheck());
     OpenResult result;
     result.tooLongLine = read.tooLongLine;
     result.lines = text.lineCount();
     switch (read.outcome) {
     case ReadOutcome::Read:
-        appendRows(table, std::move(read.rows), firstRow, result);
+        appendRows(table, std::move(read.rows), read.rowsToCheck, firstRow, result);
         break;
     case ReadOutcome::Cancelled:
         result.outcome = OpenOutcome::Cancelled;
@@ -213,7 +213,7 @@ OpenResult openTable(ItemTable &table, const QString &fileName, const Progress &
         result.earlierBackups = earlierBackups(fileSystem, folder, status);
         DescriptorDevice device(fileSystem, descriptor, qint64(status.st_size));
         device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        read = readFile(device, progress);
+        read = readFile(device, progress, table.rowCheck());
     }
     return addRows(table, std::move(read), firstRow, std::move(result));
 }

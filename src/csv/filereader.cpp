@@ -24,14 +24,16 @@ constexpr qint64 LinesPerReport = 65536;
 class LineSink : public LineReceiver
 {
 public:
-    LineSink(ReadResult &result, qint64 deviceSize, const Progress &progress)
+    LineSink(ReadResult &result, qint64 deviceSize, const Progress &progress, RowCheck check)
         : m_result(result)
         , m_deviceSize(deviceSize)
+        , m_check(check)
         , m_keepGoing([this, &progress](qint64, qint64) {
             m_stopped = m_stopped || (progress && !progress(m_bytesRead, m_deviceSize));
             return !m_stopped;
         })
-        , m_rows(m_itemFile, m_reading, std::numeric_limits<qsizetype>::max(), m_keepGoing)
+        , m_rows(m_itemFile, m_reading, std::numeric_limits<qsizetype>::max(), m_keepGoing, false,
+              check)
     {
     }
 
@@ -80,6 +82,7 @@ private:
 
     ReadResult &m_result;
     qint64 m_deviceSize;
+    const RowCheck m_check;
     qint64 m_bytesRead = 0;
     qint64 m_lines = 0;
     qint64 m_tooLongLine = 0;
@@ -109,6 +112,7 @@ bool LineSink::keepText()
         m_text->appendLine(m_reading.rows[index]);
     }
     std::vector<ItemRow>().swap(m_reading.rows);
+    m_reading.rowsToCheck.reset();
     return true;
 }
 
@@ -130,15 +134,17 @@ void LineSink::finish()
     }
     if (!m_text) {
         m_result.rows = std::move(m_reading.rows);
+        m_result.rowsToCheck = std::move(m_reading.rowsToCheck);
         return;
     }
     // Its lines looked like a spreadsheet's for a while, but the file is an item file after all.
-    TextReading reading = readText(*m_text, m_itemFile, m_keepGoing);
+    TextReading reading = readText(*m_text, m_itemFile, m_keepGoing, m_check);
     m_text.reset();
     if (reading.outcome == ReadOutcome::OutOfMemory)
         throw std::bad_alloc();
     m_tooLongLine = reading.tooLongLine;
     m_result.rows = std::move(reading.rows);
+    m_result.rowsToCheck = std::move(reading.rowsToCheck);
 }
 
 // A large file would copy its rows over and over while they grow one by one, so the rows read so
@@ -238,18 +244,19 @@ void finishRead(ReadResult &result, LineSink &sink, LineSplitter *lines, const B
         || result.outcome == ReadOutcome::NotItemFile || result.outcome == ReadOutcome::Failed;
     if (!keepsLines) {
         std::vector<ItemRow>().swap(result.rows);
+        result.rowsToCheck.reset();
         result.text.reset();
     }
 }
 
 } // namespace
 
-ReadResult readFile(QIODevice &device, const Progress &progress)
+ReadResult readFile(QIODevice &device, const Progress &progress, RowCheck check)
 {
     ReadResult result;
     try {
         const qint64 deviceSize = device.size();
-        LineSink sink(result, deviceSize, progress);
+        LineSink sink(result, deviceSize, progress, check);
         std::optional<LineSplitter> lines;
         ByteOrder byteOrder;
         qint64 checked = 0;

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -26,6 +27,8 @@ struct ReadResult
     ReadOutcome outcome = ReadOutcome::Read;
     // The rows of an item file, one per line, in the order of the lines.
     std::vector<ItemRow> rows;
+    // With a row check: those of the rows that it could not clear, by their index in `rows`.
+    std::optional<std::vector<int>> rowsToCheck;
     // The text of a file that is not an item file (NotItemFile, or Failed part-way through
     // one), and the dialect it seems written in.
     std::shared_ptr<const FileText> text;
@@ -44,7 +47,8 @@ struct ReadResult
 // are dropped, missing parts leave fields absent. Any other file keeps its text, to be read in
 // a dialect the user confirms. A byte-order mark is not part of the first value. Progress counts
 // bytes out of the device's size; it is told at least every MiB of text or 65,536 lines,
-// however long a line or the work after the last read.
-ReadResult readFile(QIODevice &device, const Progress &progress = {});
+// however long a line or the work after the last read. With `check`, the rows that the lines'
+// scan cannot clear are checked with it while they are at hand.
+ReadResult readFile(QIODevice &device, const Progress &progress = {}, RowCheck check = nullptr);
 
 } // namespace ItemCsv

@@ -28,6 +28,11 @@ struct LineLayout
     bool quote = false;
     // A byte of 0x80 or more, or a UTF-16 character past ASCII.
     bool beyondAscii = false;
+    // A control character but Tab and the line ends: a byte below 0x20, DEL, or a byte that
+    // Windows-1252 leaves unassigned, which reads as a C1 control. A value never holds a comma or
+    // a line end of its item file's line, so a line of Windows-1252 bytes without one of these
+    // holds no value that Save refuses.
+    bool control = false;
     // Where the last separator of each kind is: -1 for none, so that one at the start leaves an
     // empty value before it.
     std::array<qsizetype, Separators.size()> lastSeparator {-1, -1, -1};
@@ -46,19 +51,24 @@ struct LineLayout
 
 namespace Scan {
 
-enum Kind : std::uint8_t { Ordinary, Comma, Semicolon, Tab, Quote, BeyondAscii, LineEnd };
+enum Kind : std::uint8_t { Ordinary, Comma, Semicolon, Tab, Quote, BeyondAscii, Control, LineEnd };
 
 constexpr std::array<std::uint8_t, 256> kinds()
 {
     std::array<std::uint8_t, 256> table {};
     table[','] = Comma;
     table[';'] = Semicolon;
-    table['\t'] = Tab;
     table['"'] = Quote;
+    for (std::size_t byte = 0; byte < 0x20; ++byte)
+        table[byte] = Control;
+    table[0x7F] = Control;
+    table['\t'] = Tab;
     table['\r'] = LineEnd;
     table['\n'] = LineEnd;
     for (std::size_t byte = 0x80; byte < table.size(); ++byte)
         table[byte] = BeyondAscii;
+    for (const std::size_t unassigned : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        table[unassigned] = Control;
     return table;
 }
 inline constexpr std::array<std::uint8_t, 256> Kinds = kinds();
@@ -102,6 +112,9 @@ qsizetype scanLine(
             found.quote = true;
         } else if (kind == Scan::BeyondAscii) {
             found.beyondAscii = true;
+        } else if (kind == Scan::Control) {
+            found.control = true;
+            found.beyondAscii = found.beyondAscii || std::make_unsigned_t<Char>(text[i]) >= 0x80;
         } else {
             break;
         }

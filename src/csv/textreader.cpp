@@ -196,6 +196,7 @@ struct Scope
     qsizetype rows = std::numeric_limits<qsizetype>::max();
     Extent extent = Extent::WholeText;
     bool keepValues = false;
+    RowCheck check = nullptr;
 };
 
 template<typename View>
@@ -208,7 +209,7 @@ void readRecords(View text, const Dialect &dialect, const Scope &scope, const Pr
         stopped = stopped || (progress && !progress(at, text.size()));
         return !stopped;
     };
-    RowReader reader(dialect, reading, scope.rows, keepGoing, scope.keepValues);
+    RowReader reader(dialect, reading, scope.rows, keepGoing, scope.keepValues, scope.check);
     RecordParser<View> parser(text, dialect);
     QList<View> values;
     qsizetype reported = 0;
@@ -232,8 +233,10 @@ void readRecords(View text, const Dialect &dialect, const Scope &scope, const Pr
         reading.outcome = ReadOutcome::Cancelled;
     else if (reading.tooLongLine != 0)
         reading.outcome = ReadOutcome::LineTooLong;
-    if (reading.outcome != ReadOutcome::Read)
+    if (reading.outcome != ReadOutcome::Read) {
         std::vector<ItemRow>().swap(reading.rows);
+        reading.rowsToCheck.reset();
+    }
 }
 
 TextReading read(
@@ -251,9 +254,12 @@ TextReading read(
 
 } // namespace
 
-TextReading readText(const FileText &text, const Dialect &dialect, const Progress &progress)
+TextReading readText(
+    const FileText &text, const Dialect &dialect, const Progress &progress, RowCheck check)
 {
-    return read(text, dialect, {}, progress);
+    Scope scope;
+    scope.check = check;
+    return read(text, dialect, scope, progress);
 }
 
 TextReading previewText(const FileText &text, const Dialect &dialect, qsizetype rows, Extent extent,
@@ -272,15 +278,18 @@ QStringList headingsOf(const FileText &text, char separator, Quoting quoting)
 }
 
 RowReader::RowReader(const Dialect &dialect, TextReading &reading, qsizetype rowLimit,
-    const Progress &progress, bool keepValues)
+    const Progress &progress, bool keepValues, RowCheck check)
     : m_dialect(dialect)
     , m_reading(reading)
     , m_rowLimit(rowLimit)
     , m_progress(progress)
     , m_itemFile(dialect.isItemFile())
     , m_keepValues(keepValues)
+    , m_check(check)
     , m_headingToRead(dialect.headingLine)
 {
+    if (check)
+        reading.rowsToCheck.emplace();
 }
 
 bool RowReader::addLine(QByteArrayView line, const LineLayout &layout, qint64 number)
@@ -314,7 +323,9 @@ bool RowReader::addItemLine(View line, const LineLayout &layout, qint64 number)
         present |= ItemRow::bit(columnAt(int(part)));
     }
     m_reading.columns = std::max(m_reading.columns, parts);
-    return addRow(fields, present);
+    // A value holds no comma and no line end of its line, so a line of Windows-1252 bytes
+    // without a control character holds no refused value: its row needs no check.
+    return addRow(fields, present, std::is_same_v<View, QByteArrayView> && !layout.control);
 }
 
 template<typename View>
@@ -353,10 +364,11 @@ bool RowReader::addRecord(const QList<View> &values, qint64 number, qsizetype le
         for (const View value : values)
             texts.append(toString(value, ItemTable::DisplayLength));
     }
-    return addRow(fields, present);
+    return addRow(fields, present, false);
 }
 
-bool RowReader::addRow(const std::array<FieldText, ColumnCount> &fields, std::uint8_t present)
+bool RowReader::addRow(
+    const std::array<FieldText, ColumnCount> &fields, std::uint8_t present, bool cleared)
 {
     ++m_reading.rowCount;
     if (qsizetype(m_reading.rows.size()) >= m_rowLimit)
@@ -364,6 +376,8 @@ bool RowReader::addRow(const std::array<FieldText, ColumnCount> &fields, std::ui
     std::optional<ItemRow> row = m_arena.make(fields, present, m_progress);
     if (!row)
         return false;
+    if (m_check && !cleared && m_check(*row))
+        m_reading.rowsToCheck->push_back(int(m_reading.rows.size()));
     m_reading.rows.push_back(std::move(*row));
     return true;
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace ItemCsv {
@@ -49,6 +50,8 @@ struct TextReading
     ReadOutcome outcome = ReadOutcome::Read;
     // The first rows, as many as were asked for.
     std::vector<ItemRow> rows;
+    // With a row check: those of the rows that it could not clear, by their index in `rows`.
+    std::optional<std::vector<int>> rowsToCheck;
     // For a preview: every value of those rows' records, as much of each as a cell shows.
     QList<QStringList> values;
     // The rows that the whole text gives.
@@ -80,7 +83,9 @@ enum class Extent {
 
 // Reads the whole text in the dialect into rows. Progress counts characters and is told at
 // least every MiB of text or 65,536 lines.
-TextReading readText(const FileText &text, const Dialect &dialect, const Progress &progress = {});
+// Each row is checked with `check`, when there is one, while it is at hand.
+TextReading readText(const FileText &text, const Dialect &dialect, const Progress &progress = {},
+    RowCheck check = nullptr);
 // Reads the text for a preview: the rows of its first `rows` records with their values, and
 // what the rest of the text would list.
 TextReading previewText(const FileText &text, const Dialect &dialect, qsizetype rows,
@@ -94,9 +99,10 @@ QStringList headingsOf(const FileText &text, char separator, Quoting quoting);
 class RowReader
 {
 public:
-    // Rows are made of the first `rowLimit` records, and with `keepValues` their values kept.
+    // Rows are made of the first `rowLimit` records, and with `keepValues` their values kept;
+    // with `check`, each row is checked with it (TextReading::rowsToCheck).
     RowReader(const Dialect &dialect, TextReading &reading, qsizetype rowLimit,
-        const Progress &progress, bool keepValues = false);
+        const Progress &progress, bool keepValues = false, RowCheck check = nullptr);
 
     // A line of a dialect whose quotes are text, and the scan of it. False when it stops: a
     // line too long for a row, or told to stop.
@@ -110,7 +116,9 @@ public:
 
 private:
     template<typename View> bool addItemLine(View line, const LineLayout &layout, qint64 number);
-    bool addRow(const std::array<FieldText, ColumnCount> &fields, std::uint8_t present);
+    // `cleared`: the line's scan showed that the row holds no refused value.
+    bool addRow(
+        const std::array<FieldText, ColumnCount> &fields, std::uint8_t present, bool cleared);
     // The Price as it goes into the row, noting what it is written like.
     template<typename View> View price(View value);
     template<typename View> void noteExtraValues(const QList<View> &values, qint64 number);
@@ -121,6 +129,7 @@ private:
     const Progress &m_progress;
     const bool m_itemFile;
     const bool m_keepValues;
+    const RowCheck m_check;
     bool m_headingToRead;
     bool m_priceDigits = true;
     bool m_priceDecimalComma = false;

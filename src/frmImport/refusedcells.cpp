@@ -31,10 +31,11 @@ auto key(const ItemCsv::RefusedValue &refused)
 
 } // namespace
 
-RefusedCells::RefusedCells(const ItemTable &table, QObject *parent)
+RefusedCells::RefusedCells(ItemTable &table, QObject *parent)
     : QObject(parent)
     , m_table(table)
 {
+    table.setRowCheck(&ItemCsv::mayHoldRefusedValues);
     connect(&table, &ItemTable::dataChanged, this,
         [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
             const qsizetype before = count();
@@ -126,36 +127,48 @@ void RefusedCells::check(int firstRow, int lastRow, int firstColumn, int lastCol
     const auto end = rowStart(lastRow + 1);
     std::vector<ItemCsv::RefusedValue> found;
     auto kept = begin;
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const ItemRow &itemRow = m_table.row(row);
+    const auto checkRow = [&](int row) {
         while (kept != end && kept->row < row)
             ++kept;
         // One check of the row instead of six keeps this from slowing the Open of a
         // million rows; a row with refused values of its own goes on, to keep those it does not
         // check.
-        if ((kept == end || kept->row != row) && !ItemCsv::mayHoldRefusedValues(itemRow))
-            continue;
+        if ((kept == end || kept->row != row) && !ItemCsv::mayHoldRefusedValues(m_table.row(row)))
+            return;
         for (int column = 0; column < ColumnCount; ++column) {
             while (kept != end && key(*kept) < std::tuple(row, column))
                 ++kept;
-            if (column < firstColumn || column > lastColumn) {
-                if (kept != end && key(*kept) == std::tuple(row, column))
-                    found.push_back(*kept);
-                continue;
-            }
-            const Column field = columnAt(column);
-            if (std::optional<ItemCsv::RefusedValue> refused
-                = ItemCsv::checkValue(valueOf(itemRow, field))) {
-                refused->row = row;
-                refused->column = field;
-                found.push_back(*refused);
-            }
+            const bool inRange = column >= firstColumn && column <= lastColumn;
+            if (!inRange && kept != end && key(*kept) == std::tuple(row, column))
+                found.push_back(*kept);
+            else if (inRange)
+                checkValue(row, columnAt(column), found);
         }
+    };
+    // The rows that the table's row check cleared hold no refused value in any column, so what
+    // was kept of them goes too.
+    if (const std::vector<int> *toCheck = m_table.rowsToCheck()) {
+        for (const int offset : *toCheck)
+            checkRow(firstRow + offset);
+    } else {
+        for (int row = firstRow; row <= lastRow; ++row)
+            checkRow(row);
     }
     if (found.empty() && begin == end)
         return;
     const auto at = m_refused.erase(begin, end);
     m_refused.insert(at, found.begin(), found.end());
+}
+
+void RefusedCells::checkValue(int row, Column column, std::vector<ItemCsv::RefusedValue> &found)
+{
+    std::optional<ItemCsv::RefusedValue> refused
+        = ItemCsv::checkValue(valueOf(m_table.row(row), column));
+    if (!refused)
+        return;
+    refused->row = row;
+    refused->column = column;
+    found.push_back(std::move(*refused));
 }
 
 void RefusedCells::moveRows(int from, int by)

@@ -16,13 +16,14 @@ class QRect;
 // enters the table (typed, pasted, opened, undone or done again), and its reasons kept by its
 // cell. The marks, the count and F8 read what is kept and never check a value again, so they
 // cost the same with a million rows. Few values are ever refused, so only the refused ones are
-// kept.
+// kept. The cells give the table their row check, so that of the rows Open and a paste build
+// they check only those that the check could not clear, while the rows were at hand.
 class RefusedCells : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit RefusedCells(const ItemTable &table, QObject *parent = nullptr);
+    explicit RefusedCells(ItemTable &table, QObject *parent = nullptr);
 
     // How many values Save would refuse.
     qsizetype count() const { return qsizetype(m_refused.size()); }
@@ -46,6 +47,7 @@ private:
     // The values of rows [firstRow, lastRow] are checked again in the columns [firstColumn,
     // lastColumn], and what is kept of the others stays.
     void check(int firstRow, int lastRow, int firstColumn, int lastColumn);
+    void checkValue(int row, Column column, std::vector<ItemCsv::RefusedValue> &found);
     void moveRows(int from, int by);
     void removeRows(int first, int last);
     std::vector<ItemCsv::RefusedValue>::const_iterator find(int row, int column) const;

@@ -1,5 +1,7 @@
 #include "blockrows.h"
 
+#include <algorithm>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -39,6 +41,7 @@ BlockRows::Result BlockRows::read(QStringView text, QChar separator, const Progr
         stopped = stopped || (progress && !progress(done, text.size()));
         return !stopped;
     };
+    m_textSize = text.size();
     qsizetype start = 0;
     qsizetype nextReport = CharactersPerReport;
     ClipboardCells::Line cells;
@@ -53,6 +56,7 @@ BlockRows::Result BlockRows::read(QStringView text, QChar separator, const Progr
             text, start, separator, ColumnCount - m_column, cells, nextReport, report);
         if (end < 0)
             return {Outcome::Cancelled};
+        m_readTo = end;
         if (line > 0 && line % LinesPerReport == 0) {
             done = end;
             if (!keepGoing(done, text.size()))
@@ -91,12 +95,12 @@ BlockRows::Result BlockRows::addLine(
     for (; m_unchangedSince > 0; --m_unchangedSince) {
         std::array<FieldText, ColumnCount> kept;
         const std::uint8_t keptPresent = fieldsOf(m_table.row(at - m_unchangedSince), kept);
-        rows.push_back(*m_arena.make(kept, keptPresent));
+        take(*m_arena.make(kept, keptPresent), changedToCheck, int(rows.size()));
     }
     std::optional<ItemRow> built = m_arena.make(m_fields, m_present, keepGoing);
     if (!built)
         return {Outcome::Cancelled};
-    rows.push_back(std::move(*built));
+    take(std::move(*built), changedToCheck, int(rows.size()));
     changed = int(rows.size());
     return {Outcome::Set};
 }
@@ -144,7 +148,38 @@ BlockRows::Result BlockRows::append(
     std::optional<ItemRow> built = m_arena.make(m_fields, m_present, keepGoing);
     if (!built)
         return {Outcome::Cancelled};
-    rows.push_back(std::move(*built));
+    take(std::move(*built), addedToCheck, added);
     ++added;
     return {Outcome::Set};
+}
+
+void BlockRows::take(ItemRow &&row, std::vector<int> &toCheck, int index)
+{
+    if (const RowCheck check = m_table.rowCheck(); check && check(row))
+        toCheck.push_back(index);
+    if (rows.size() == rows.capacity())
+        reserveMore();
+    rows.push_back(std::move(row));
+}
+
+// A paste of a million lines would otherwise move its rows over and over while they grow, and
+// end with a vector up to twice too large: the text read so far gives a guess of the rows to
+// come, with room for the table's rows when the paste will likely add at least as many
+// (ItemTable::setBlock then takes them in). Never more than four times the rows already built,
+// in case the lines to come are far longer.
+void BlockRows::reserveMore()
+{
+    const std::size_t built = rows.size();
+    if (built == 0 || m_readTo <= 0)
+        return;
+    const double guess = double(built) / double(m_readTo) * double(m_textSize) * 1.05;
+    const auto tableRows = double(m_table.size());
+    const bool addsMore = guess - (tableRows - m_row) >= tableRows;
+    const std::size_t extra = addsMore ? std::size_t(tableRows) : 0;
+    const std::size_t wanted = std::min(std::size_t(guess) + 1, 4 * built) + extra;
+    try {
+        rows.reserve(wanted);
+    } catch (const std::bad_alloc &) {
+        // The vector grows by itself then, as far as memory allows.
+    }
 }

@@ -29,6 +29,10 @@ public:
     int first = -1; // the line of the first existing row that changes
     int changed = 0;
     int added = 0;
+    // With the table's row check: the rows that it could not clear, of the changed rows
+    // (counted from the first of them) and of the added ones (from the first added).
+    std::vector<int> changedToCheck;
+    std::vector<int> addedToCheck;
 
 private:
     // What the values of a line make of the existing row they land on.
@@ -38,10 +42,17 @@ private:
     Result addLine(int line, const ClipboardCells::Line &cells, const Progress &keepGoing);
     Merge merge(const ItemRow &current, const ClipboardCells::Line &cells);
     Result append(int at, const ClipboardCells::Line &cells, const Progress &keepGoing);
+    // Takes a row built for the block, checked with the row check into `toCheck` as `index`.
+    void take(ItemRow &&row, std::vector<int> &toCheck, int index);
+    // Makes room for the rows that the rest of the text will likely give.
+    void reserveMore();
 
     const ItemTable &m_table;
     const int m_row;
     const int m_column;
+    // How far the text is read, and its size.
+    qsizetype m_readTo = 0;
+    qsizetype m_textSize = 0;
     RowArena m_arena;
     // Existing rows since the last change that stay as they are.
     int m_unchangedSince = 0;

@@ -31,4 +31,24 @@ const Table &windows1252()
     return *table;
 }
 
+bool isAscii(const char16_t *characters, std::size_t count)
+{
+    char16_t any = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        any |= characters[i];
+    return any < 0x80;
+}
+
+void toBytes(const char16_t *characters, std::size_t count, char *bytes)
+{
+    if (isAscii(characters, count)) {
+        for (std::size_t i = 0; i < count; ++i)
+            bytes[i] = char(characters[i]);
+        return;
+    }
+    const Table &table = windows1252();
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = char(table.bytes[characters[i]]);
+}
+
 } // namespace CodePage

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Windows-1252, the code page of the handheld's file, as a table of its 256 characters.
@@ -29,5 +30,11 @@ struct Table
 };
 
 const Table &windows1252();
+
+// Whether the characters are all ASCII, as nearly every value is: one pass that the compiler
+// makes many characters at a time, where a lookup in the table takes one at a time.
+bool isAscii(const char16_t *characters, std::size_t count);
+// The bytes of characters that all have one in Windows-1252.
+void toBytes(const char16_t *characters, std::size_t count, char *bytes);
 
 } // namespace CodePage

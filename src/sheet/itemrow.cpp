@@ -32,6 +32,8 @@ std::optional<bool> allOneByte(FieldText text, const Progress &progress)
         if (from > 0 && progress && !progress(from, characters.size()))
             return std::nullopt;
         const qsizetype to = std::min(characters.size(), from + Piece);
+        if (CodePage::isAscii(characters.utf16() + from, std::size_t(to - from)))
+            continue;
         for (qsizetype i = from; i < to; ++i) {
             const char16_t character = characters[i].unicode();
             if (character >= 0x80 && table.byteFor(character) < 0)
@@ -321,10 +323,8 @@ std::optional<ItemRow> ItemRow::build(RowArena *arena,
                 for (qsizetype i = 0; i < count; ++i)
                     out[i] = table.characterOf(in[i]);
             } else {
-                const char16_t *in = field.utf16().utf16() + from;
-                char *out = block->bytes() + at;
-                for (qsizetype i = 0; i < count; ++i)
-                    out[i] = char(table.bytes[in[i]]);
+                CodePage::toBytes(
+                    field.utf16().utf16() + from, std::size_t(count), block->bytes() + at);
             }
             at += std::uint32_t(count);
         }

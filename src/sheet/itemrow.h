@@ -144,6 +144,11 @@ private:
     Block *m_block = nullptr;
 };
 
+// Whether a row may hold a value that Save refuses: false only for a row that holds none. Code
+// that builds many rows at once checks each with it while the row is at hand, so that no one
+// reads a million rows again to find the few that need a closer look.
+using RowCheck = bool (*)(const ItemRow &row);
+
 // The blocks of rows built together, taken from a few large allocations (slabs) instead of one
 // allocation a row, which would cost malloc's own bookkeeping for each row.
 //

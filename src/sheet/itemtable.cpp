@@ -162,7 +162,7 @@ bool ItemTable::setFieldValue(Column column, const QString &value)
     return true;
 }
 
-void ItemTable::appendRows(std::span<ItemRow> rows)
+void ItemTable::appendRows(std::span<ItemRow> rows, const std::vector<int> *rowsToCheck)
 {
     commit();
     if (rows.empty())
@@ -172,23 +172,28 @@ void ItemTable::appendRows(std::span<ItemRow> rows)
     beginInsertRows({}, first, first + int(rows.size()) - 1);
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    endInsertRows();
-    record({first, int(rows.size()), {}});
-    placeCursor(size() - 1);
+    endAppend(first, rowsToCheck);
 }
 
-void ItemTable::appendRows(std::vector<ItemRow> &&rows)
+void ItemTable::appendRows(std::vector<ItemRow> &&rows, const std::vector<int> *rowsToCheck)
 {
     if (!m_rows.empty() || rows.empty()) {
-        appendRows(std::span<ItemRow>(rows));
+        appendRows(std::span<ItemRow>(rows), rowsToCheck);
         return;
     }
     // A million rows read from a file would otherwise exist twice for a moment.
     commit();
     beginInsertRows({}, 0, int(rows.size()) - 1);
     m_rows = std::move(rows);
+    endAppend(0, rowsToCheck);
+}
+
+void ItemTable::endAppend(int first, const std::vector<int> *rowsToCheck)
+{
+    m_rowsToCheck = rowsToCheck;
     endInsertRows();
-    record({0, size(), {}});
+    m_rowsToCheck = nullptr;
+    record({first, size() - first, {}});
     placeCursor(size() - 1);
 }
 
@@ -199,11 +204,18 @@ ItemTable::BlockResult ItemTable::setBlock(
     if (row < 0 || row > size() || column < 0 || column >= ColumnCount || text.isEmpty())
         return {Outcome::Unchanged};
     BlockRows block(*this, row, column);
+    // A paste of many rows into a table of fewer takes the table's rows into the block's vector,
+    // which was made large enough as it grew, instead of a second vector of a million rows.
+    bool intoBlock = false;
+    // Then the rows that the changed ones replace go to the journal in a vector of their own.
+    std::vector<ItemRow> replaced;
     try {
         if (const BlockResult read = block.read(text, separator, progress);
             read.outcome != Outcome::Set)
             return read;
-        m_rows.reserve(m_rows.size() + std::size_t(block.added));
+        intoBlock = block.added > 0 && std::size_t(block.added) >= m_rows.size();
+        (intoBlock ? block.rows : m_rows).reserve(m_rows.size() + std::size_t(block.added));
+        replaced.reserve(intoBlock ? std::size_t(block.changed) : 0);
         if (m_journaling)
             m_journal.reserve(m_journal.size() + 2);
     } catch (const std::bad_alloc &) {
@@ -217,27 +229,48 @@ ItemTable::BlockResult ItemTable::setBlock(
         const int from = row + block.first;
         const auto at = m_rows.begin() + from;
         std::swap_ranges(at, at + changed, block.rows.begin());
+        m_rowsToCheck = m_rowCheck ? &block.changedToCheck : nullptr;
         Q_EMIT dataChanged(index(from, column), index(from + changed - 1, ColumnCount - 1),
             {Qt::DisplayRole, Qt::EditRole});
+        m_rowsToCheck = nullptr;
         if (m_cursor >= from && m_cursor < from + changed && m_pending == Pending::None)
             m_pending = Pending::ChangedRow;
     }
     const int end = size();
-    if (added > 0) {
-        beginInsertRows({}, end, end + added - 1);
-        m_rows.insert(m_rows.end(), std::make_move_iterator(block.rows.begin() + changed),
-            std::make_move_iterator(block.rows.end()));
-        endInsertRows();
-    }
-    // The journal keeps the changed rows as they were, which the front of the block's rows now
-    // holds.
-    if (changed > 0) {
+    if (added > 0)
+        appendBlockRows(block, intoBlock, replaced);
+    // The journal keeps the changed rows as they were, which the front of the block's rows
+    // held.
+    if (changed > 0 && !intoBlock) {
         block.rows.erase(block.rows.begin() + changed, block.rows.end());
-        record({row + block.first, changed, std::move(block.rows)});
+        replaced = std::move(block.rows);
     }
+    if (changed > 0)
+        record({row + block.first, changed, std::move(replaced)});
     if (added > 0)
         record({end, added, {}});
     return {Outcome::Set};
+}
+
+void ItemTable::appendBlockRows(BlockRows &block, bool intoBlock, std::vector<ItemRow> &replaced)
+{
+    const int end = size();
+    beginInsertRows({}, end, end + block.added - 1);
+    const auto newRows = block.rows.begin() + block.changed;
+    if (intoBlock) {
+        replaced.insert(replaced.end(), std::make_move_iterator(block.rows.begin()),
+            std::make_move_iterator(newRows));
+        block.rows.erase(block.rows.begin(), newRows);
+        block.rows.insert(block.rows.begin(), std::make_move_iterator(m_rows.begin()),
+            std::make_move_iterator(m_rows.end()));
+        m_rows.swap(block.rows);
+    } else {
+        m_rows.insert(m_rows.end(), std::make_move_iterator(newRows),
+            std::make_move_iterator(block.rows.end()));
+    }
+    m_rowsToCheck = m_rowCheck ? &block.addedToCheck : nullptr;
+    endInsertRows();
+    m_rowsToCheck = nullptr;
 }
 
 void ItemTable::record(Splice splice)

@@ -17,6 +17,8 @@
 // The table is also the grid's item model, so that the grid shows every row, including a
 // pending one, and edits reach the table directly. A failed operation returns false (or no
 // value) and leaves the table as it was; the caller decides what a failure means.
+class BlockRows;
+
 class ItemTable : public QAbstractTableModel
 {
     Q_OBJECT
@@ -69,12 +71,23 @@ public:
     // Fails when there is no current row or the value would make the row too long.
     bool setFieldValue(Column column, const QString &value);
 
+    // The check that Open and a paste give each row they build (none by default). With one,
+    // the table tells during its signals (rowsInserted, dataChanged) which of the rows they tell
+    // of the check could not clear (rowsToCheck()), so that a listener looks only at those.
+    void setRowCheck(RowCheck check) { m_rowCheck = check; }
+    RowCheck rowCheck() const { return m_rowCheck; }
+    // While the signals tell of rows that a change built and checked with the row check: those
+    // that it could not clear, counted from the first row the signal tells of, in order. Null
+    // when the rows were not checked, and every row told of needs a look.
+    const std::vector<int> *rowsToCheck() const { return m_rowsToCheck; }
+
     // Appends rows as if each were added by AddNew, filled and committed by Update: the cursor
     // ends on the last of them, nothing is pending. The grid hears of them in one notification.
-    // Running out of memory throws std::bad_alloc before the table changes.
-    void appendRows(std::span<ItemRow> rows);
+    // Running out of memory throws std::bad_alloc before the table changes. `rowsToCheck`: those
+    // of the rows that the row check could not clear, when they were checked with it.
+    void appendRows(std::span<ItemRow> rows, const std::vector<int> *rowsToCheck = nullptr);
     // The same; an empty table takes over the vector itself instead of a copy of its rows.
-    void appendRows(std::vector<ItemRow> &&rows);
+    void appendRows(std::vector<ItemRow> &&rows, const std::vector<int> *rowsToCheck = nullptr);
 
     // What setBlock did.
     struct BlockResult
@@ -147,6 +160,13 @@ private:
     void swap(Splice &splice, std::vector<ItemRow> &taken, const std::function<void(int)> &moved);
     void recordChangeOf(int row);
     void placeCursor(int row, bool onDeletedRow = false);
+    // Ends the insertion of the rows appended from `first` on: the grid hears of them, with
+    // those the row check could not clear.
+    void endAppend(int first, const std::vector<int> *rowsToCheck);
+    // Appends the rows that setBlock built after the changed ones; the room is there. With
+    // `intoBlock`, the table's rows go into the block's vector, which becomes the table's, and
+    // the changed rows as they were (the front of the block's rows) into `replaced`.
+    void appendBlockRows(BlockRows &block, bool intoBlock, std::vector<ItemRow> &replaced);
 
     std::vector<ItemRow> m_rows;
     // Index of the current row; equal to the row count when the cursor stands past the end.
@@ -158,4 +178,6 @@ private:
     std::vector<Splice> m_journal;
     CellDescription m_describe;
     Progress m_historyProgress;
+    RowCheck m_rowCheck = nullptr;
+    const std::vector<int> *m_rowsToCheck = nullptr;
 };
