@@ -590,7 +590,6 @@ private Q_SLOTS:
             driver.keys(key);
             cells.append(driver.currentCell());
         }
-        qDebug() << cells;
         QCOMPARE(cells, visited);
     }
 
