@@ -100,28 +100,22 @@ bool holdsRefusedByte(QByteArrayView bytes)
 }
 
 // What a value of one byte a character holds that the handheld cannot take; the bytes
-// themselves are all in the code page.
+// themselves are all in the code page. Nearly every value Save meets holds none of those bytes
+// and is passed over eight bytes at a time.
 std::optional<RefusedValue> checkValue(QByteArrayView value)
 {
+    if (!holdsRefusedByte(value))
+        return std::nullopt;
+    const std::array<bool, 256> &refused = refusedBytes();
     const CodePage::Table &table = CodePage::windows1252();
-    // Nearly every value Save meets is plain: it is passed over eight bytes at a time.
-    qsizetype plain = 0;
-    std::uint64_t word = 0;
-    for (; plain + 8 <= value.size(); plain += 8) {
-        std::memcpy(&word, value.data() + plain, sizeof word);
-        if (!allPlain(word))
-            break;
-    }
     ReasonList reasons;
-    for (const char byte : value.sliced(plain)) {
-        const auto code = uchar(byte);
-        // Nearly every byte Save meets; the checks below are for the rest.
-        if (code >= 0x20 && code < 0x7F && code != ',')
+    for (const char byte : value) {
+        if (!refused[uchar(byte)])
             continue;
         const char16_t character = table.characterOf(byte);
-        if (code == ',' || code == '\r' || code == '\n')
+        if (character == u',' || character == u'\r' || character == u'\n')
             reasons.addCommaOrLineBreak(character);
-        else if (isRefusedControl(character))
+        else
             reasons.add({ReasonKind::ControlCharacter, character});
     }
     return reasons.result();
